@@ -1,0 +1,169 @@
+// Penlink: the device library of the digital pen.
+//
+// The library finds the pen among the HID devices, reads its identity and
+// firmware version, switches it into its firmware-update mode, finds it again
+// there on a background thread and sends it a firmware image. It serves one
+// caller and one device at a time; all state lives inside the library.
+//
+// Calling order:
+//   1. FWUInit, once, before anything else.
+//   2. FWUOpenDevice with the window that is to hear the search result.
+//   3. Wait for WM_DEVICE_SEARCH_RESULT. Only SEARCH_FOUND means that a pen in
+//      firmware-update mode is open and the update calls may follow.
+//   4. FWUGetDeviceInfo at any time after step 2, to read the versions.
+//   5. FWUStartFirmwareUpdate, then FWUSendFirmware with the whole image.
+//   6. FWUCloseDevice at the end, and on cancel at any step.
+//
+// All six calls are meant for one caller thread (the user-interface thread of
+// a program); they never throw and every result is a value of ORVANE_ERROR.
+//
+// On Linux there are no windows: FWUOpenDevice takes a notification target
+// made by FWUCreateNotifyTarget, and the caller waits for the result with
+// FWUWaitNotification. The message, its wParam and its lParam are the same.
+#ifndef PENLINK_PENLINK_H
+#define PENLINK_PENLINK_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#define PENLINK_CALL __cdecl
+#else
+#define PENLINK_CALL
+#endif
+
+#if defined(PENLINK_BUILDING_LIBRARY)
+#if defined(_WIN32)
+#define PENLINK_API __declspec(dllexport)
+#else
+#define PENLINK_API __attribute__((visibility("default")))
+#endif
+#elif defined(_WIN32)
+#define PENLINK_API __declspec(dllimport)
+#else
+#define PENLINK_API
+#endif
+
+// Result of every call. 0 is success, every error is positive.
+enum ORVANE_ERROR {
+    ORVANE_ERROR_NONE = 0,
+    ORVANE_ERROR_NOT_INITIALIZED = 1,     // FWUOpenDevice before FWUInit
+    ORVANE_ERROR_OPEN_FAILED = 2,         // a matching device refused to be opened
+    ORVANE_ERROR_DEVICE_NOT_FOUND = 3,    // no HID interface matched
+    ORVANE_ERROR_WRITE_FAILED = 4,        // an output report could not be written
+    ORVANE_ERROR_READ_FAILED = 5,         // the identity reply failed or was not recognised
+    ORVANE_ERROR_BAD_ACK = 6,             // an acknowledgement was missing or wrong
+    ORVANE_ERROR_FINISH_FAILED = 7,       // the closing command failed or was refused
+    ORVANE_ERROR_MODE_CHANGE_FAILED = 8,  // identify, accept or switch failed
+    ORVANE_ERROR_TIMEOUT = 9,             // no identity reply within the time limit
+    ORVANE_ERROR_REQUEST_FAILED = 10      // the update-mode identity request failed
+};
+
+// The pen's identity and versions. A version is packed with the major number
+// in bits 31-24 and the minor number in bits 23-16 (1.30 is 0x011E0000).
+typedef struct tagFWUDEVICEINFO {
+    uint32_t dwProductCode;        // one-byte product code of the identity block
+    uint32_t dwFirmwareVersion;    // firmware the pen runs now
+    uint32_t dwUpdateModeVersion;  // version reported in firmware-update mode
+    uint32_t dwExtraInfo;          // last byte of the identity block
+    uint32_t dwVersion2;           // second version of the identity block
+    uint32_t dwVersion3;           // third version of the identity block
+    uint32_t dwReserved[4];        // always zero
+} FWUDEVICEINFO;
+
+#ifdef __cplusplus
+static_assert(sizeof(tagFWUDEVICEINFO) == 40, "tagFWUDEVICEINFO is forty bytes");
+#endif
+
+// Posted to the caller's window when the search for the pen in
+// firmware-update mode ends.
+//   wParam SEARCH_FOUND:     lParam is the library's device object; the
+//                            caller must neither use nor free it.
+//   wParam SEARCH_NOT_FOUND: lParam NOT_FOUND_AFTER_SWITCH (the pen was told
+//                            to switch but did not come back) or
+//                            NOT_FOUND_NO_DEVICE (no pen at all).
+#define WM_DEVICE_SEARCH_RESULT 0x0501
+#define SEARCH_FOUND 1
+#define SEARCH_NOT_FOUND 2
+#define NOT_FOUND_AFTER_SWITCH 1
+#define NOT_FOUND_NO_DEVICE 2
+
+#ifdef _WIN32
+typedef HWND FWU_TARGET;
+#else
+// A queue on which the search result is delivered, standing in for a window.
+typedef struct FWUNotifyTarget* FWU_TARGET;
+
+// One delivered message: the same values as the window message would carry.
+typedef struct tagFWUNOTIFICATION {
+    unsigned int message;  // WM_DEVICE_SEARCH_RESULT
+    uintptr_t wParam;
+    intptr_t lParam;
+} FWUNOTIFICATION;
+#endif
+
+// Resets the library: destroys a device object still held, stops and waits
+// for a search that is still running (it then posts nothing), clears all state
+// and marks the library initialised. Returns ORVANE_ERROR_NONE always.
+// Caller thread only.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUInit();
+
+// Identifies a pen in normal mode, tells it to switch to firmware-update mode
+// and starts the search for it in that mode; the outcome is posted later to
+// hWnd as WM_DEVICE_SEARCH_RESULT, at most once per search. A search still
+// running from an earlier call is stopped first and posts nothing.
+// Returns ORVANE_ERROR_NOT_INITIALIZED before FWUInit (nothing changes),
+// ORVANE_ERROR_MODE_CHANGE_FAILED when a pen was found but could not be
+// identified, is not one this library updates, or refused the switch (no
+// search starts and no message follows; the identity read so far is kept), or
+// when the search could not be started, and ORVANE_ERROR_NONE when the search
+// runs (a missing pen is reported through the message). Blocks for up to about
+// three seconds while the pen's identity reply is awaited. Caller thread only.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUOpenDevice(FWU_TARGET hWnd);
+
+// Copies the pen's identity and versions into *pInfo. Returns
+// ORVANE_ERROR_NONE, or ORVANE_ERROR_READ_FAILED when pInfo is null (nothing
+// is written). Before any identification the record is all zero. Any thread.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUGetDeviceInfo(tagFWUDEVICEINFO* pInfo);
+
+// Puts the pen found in firmware-update mode into its receiving state.
+// Returns ORVANE_ERROR_NONE, ORVANE_ERROR_WRITE_FAILED (the start command was
+// not written), ORVANE_ERROR_BAD_ACK (no or a wrong acknowledgement within the
+// time limit) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen is open, or it is not
+// one this library updates). Caller thread only, after SEARCH_FOUND.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUStartFirmwareUpdate();
+
+// Sends the nLength bytes at pImage to the pen and ends the update; the
+// library only reads the buffer and keeps no copy. Returns ORVANE_ERROR_NONE,
+// ORVANE_ERROR_WRITE_FAILED (a report was not written, or the pen's report
+// length is outside 11 to 128 bytes), ORVANE_ERROR_BAD_ACK (no or a wrong
+// image acknowledgement), ORVANE_ERROR_FINISH_FAILED (the closing command
+// failed or was refused) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen is open).
+// Caller thread only, after FWUStartFirmwareUpdate succeeded.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSendFirmware(unsigned char* pImage, int nLength);
+
+// Stops a running search (waiting for it to end), pauses 700 ms and sends the
+// closing command to a pen that is open. Returns ORVANE_ERROR_NONE (also when
+// no pen is open) or ORVANE_ERROR_FINISH_FAILED (the command failed, or the
+// pen is not one this library updates). The pen stays open in the library.
+// Caller thread only; also on cancel, while a search runs.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUCloseDevice();
+
+#ifndef _WIN32
+// Makes a notification target for FWUOpenDevice. Returns null when out of
+// memory. Any thread.
+PENLINK_API FWU_TARGET PENLINK_CALL FWUCreateNotifyTarget();
+
+// Waits up to timeoutMs for the next message delivered to target and takes it
+// off the queue. Returns 1 with *msg filled, or 0 on time-out (or a null
+// argument; *msg is then untouched). Any thread, one waiter at a time.
+PENLINK_API int PENLINK_CALL FWUWaitNotification(FWU_TARGET target, unsigned int timeoutMs,
+                                                 FWUNOTIFICATION* msg);
+
+// Destroys a target. A search that still holds it stops delivering to it: the
+// library forgets the target first. Any thread; target may be null.
+PENLINK_API void PENLINK_CALL FWUDestroyNotifyTarget(FWU_TARGET target);
+#endif
+
+#endif  // PENLINK_PENLINK_H

@@ -39,6 +39,8 @@
 #else
 #define PENLINK_API __attribute__((visibility("default")))
 #endif
+#elif defined(PENLINK_STATIC)
+#define PENLINK_API
 #elif defined(_WIN32)
 #define PENLINK_API __declspec(dllimport)
 #else

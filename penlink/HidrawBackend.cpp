@@ -1,0 +1,494 @@
+// hidraw backend: sysfs for discovery, one non-blocking descriptor per open
+// device, poll for time limits and an eventfd to wake a blocked reader.
+#include "HidrawBackend.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <utility>
+
+#include "Platform.h"
+#include "ReportDescriptor.h"
+#include "TextCodec.h"
+
+namespace penlink {
+
+namespace {
+
+// sysfs attributes are at most one page.
+constexpr size_t kMaxAttributeSize = 4096;
+
+// The sysfs directory name and device node name share this form.
+constexpr char kHidrawPrefix[] = "hidraw";
+
+// Parses "hidrawN" (N decimal, at most 9 digits). Returns true with number
+// set, false for any other name.
+bool ParseHidrawName(const std::string& name, unsigned& number) {
+    const size_t prefixLen = sizeof kHidrawPrefix - 1;
+    if (name.size() <= prefixLen || name.size() > prefixLen + 9) return false;
+    if (name.compare(0, prefixLen, kHidrawPrefix) != 0) return false;
+    unsigned n = 0;
+    for (size_t i = prefixLen; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+        n = n * 10 + static_cast<unsigned>(name[i] - '0');
+    }
+    number = n;
+    return true;
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Parses 1 to maxDigits hexadecimal digits at text[pos...], stopping at the
+// first non-digit. Returns true with value set and pos past the digits.
+bool ParseHex(const std::string& text, size_t& pos, size_t maxDigits, uint32_t& value) {
+    uint32_t v = 0;
+    size_t digits = 0;
+    for (; pos < text.size() && digits < maxDigits; ++pos, ++digits) {
+        const char c = text[pos];
+        uint32_t d;
+        if (c >= '0' && c <= '9') {
+            d = static_cast<uint32_t>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+            d = static_cast<uint32_t>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'F') {
+            d = static_cast<uint32_t>(c - 'A' + 10);
+        } else {
+            break;
+        }
+        v = (v << 4) | d;
+    }
+    if (digits == 0) return false;
+    value = v;
+    return true;
+}
+
+// Finds the line "HID_ID=bus:vendor:product" (hexadecimal, as the HID core
+// writes it: %04X:%08X:%08X) in a uevent file. Returns true with vendor and
+// product set when the line is there, complete, and both IDs fit 16 bits.
+bool ParseHidId(const std::string& uevent, uint32_t& bus, uint16_t& vendor, uint16_t& product) {
+    static const char kKey[] = "HID_ID=";
+    size_t pos = 0;
+    while (pos < uevent.size()) {
+        const size_t end = std::min(uevent.find('\n', pos), uevent.size());
+        if (uevent.compare(pos, sizeof kKey - 1, kKey) == 0) {
+            size_t p = pos + sizeof kKey - 1;
+            uint32_t v = 0, pr = 0, b = 0;
+            if (!ParseHex(uevent, p, 8, b) || p >= end || uevent[p++] != ':') return false;
+            if (!ParseHex(uevent, p, 8, v) || p >= end || uevent[p++] != ':') return false;
+            if (!ParseHex(uevent, p, 8, pr) || p != end) return false;
+            if (v > 0xFFFF || pr > 0xFFFF) return false;
+            bus = b;
+            vendor = static_cast<uint16_t>(v);
+            product = static_cast<uint16_t>(pr);
+            return true;
+        }
+        pos = end + 1;
+    }
+    return false;
+}
+
+int OpenRetrying(const std::string& path, int flags) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Reads the whole file at path, up to limit bytes. Returns true with out
+// filled; false with err naming open or read and errno (EFBIG when the file
+// holds more than limit bytes).
+bool ReadSmallFile(const std::string& path, size_t limit, std::string& out, SysError& err) {
+    out.clear();
+    const int fd = OpenRetrying(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        err = {"open", errno};
+        return false;
+    }
+    char chunk[512];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            err = {"read", errno};
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        if (out.size() + static_cast<size_t>(n) > limit) {
+            err = {"read", EFBIG};
+            ::close(fd);
+            return false;
+        }
+        out.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+// Fetches the report descriptor through the node itself, for kernels whose
+// sysfs lacks report_descriptor. The open is read-only and short; nothing is
+// read from the device.
+bool ReadDescriptorByIoctl(const std::string& node, std::string& out, SysError& err) {
+    const int fd = OpenRetrying(node, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        err = {"open", errno};
+        return false;
+    }
+    int size = 0;
+    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) < 0) {
+        err = {"ioctl(HIDIOCGRDESCSIZE)", errno};
+        ::close(fd);
+        return false;
+    }
+    if (size < 0 || size > HID_MAX_DESCRIPTOR_SIZE) {
+        err = {"ioctl(HIDIOCGRDESCSIZE)", EOVERFLOW};
+        ::close(fd);
+        return false;
+    }
+    auto descriptor = std::make_unique<hidraw_report_descriptor>();
+    descriptor->size = static_cast<__u32>(size);
+    if (::ioctl(fd, HIDIOCGRDESC, descriptor.get()) < 0) {
+        err = {"ioctl(HIDIOCGRDESC)", errno};
+        ::close(fd);
+        return false;
+    }
+    ::close(fd);
+    out.assign(reinterpret_cast<const char*>(descriptor->value), static_cast<size_t>(size));
+    return true;
+}
+
+// Where the HID device sits on USB, the USB device two levels up holds the
+// release number. Returns 0 when there is none (another bus, or a tree
+// without it).
+uint16_t ReadReleaseNumber(const std::string& hidDeviceDir) {
+    std::string text;
+    SysError ignored;
+    if (!ReadSmallFile(hidDeviceDir + "/../../bcdDevice", 16, text, ignored)) return 0;
+    size_t pos = 0;
+    uint32_t value = 0;
+    if (!ParseHex(text, pos, 4, value)) return 0;
+    if (pos != text.size() && text[pos] != '\n') return 0;
+    return static_cast<uint16_t>(value);
+}
+
+// A point in time that a call must not pass.
+class Deadline {
+public:
+    explicit Deadline(unsigned timeoutMs)
+        : m_end(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs)) {}
+
+    // Milliseconds left, rounded up, for poll: 0 once the deadline passed.
+    int RemainingMs() const {
+        const auto left = m_end - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) return 0;
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+        return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_end;
+};
+
+// errno values by which hidraw says the device is gone: ENODEV from a write
+// after unplugging, EIO from a read, ESHUTDOWN and EPIPE from the USB layer.
+IoStatus StatusFromErrno(const char* call, int code, SysError& err) {
+    err = {call, code};
+    switch (code) {
+        case ENODEV:
+        case ESHUTDOWN:
+        case EPIPE:
+        case EIO:
+            return IoStatus::DeviceStopped;
+        default:
+            return IoStatus::Failed;
+    }
+}
+
+class HidrawConnection final : public HidConnection {
+public:
+    HidrawConnection(int fd, int wakeFd) : m_fd(fd), m_wakeFd(wakeFd) {}
+
+    ~HidrawConnection() override {
+        CancelRead();
+        // Wait for a Read (woken just now) or a Write still running.
+        std::lock_guard<std::mutex> readLock(m_readMutex);
+        std::lock_guard<std::mutex> writeLock(m_writeMutex);
+        ::close(m_fd);
+        ::close(m_wakeFd);
+    }
+
+    IoStatus Write(const uint8_t* report, size_t length, unsigned timeoutMs,
+                   SysError& err) override {
+        if (report == nullptr || length == 0) {
+            err = {"write", EINVAL};
+            return IoStatus::Failed;
+        }
+        std::lock_guard<std::mutex> lock(m_writeMutex);
+        const Deadline deadline(timeoutMs);
+        // hidraw takes a report whole or not at all and does not block on a
+        // full queue, so the write comes first and poll only where the
+        // descriptor says it would block: older kernels never report a
+        // hidraw node writable, and polling first would time out every write.
+        for (;;) {
+            const ssize_t n = ::write(m_fd, report, length);
+            if (n >= 0) {
+                if (static_cast<size_t>(n) == length) return IoStatus::Ok;
+                err = {"write (short)", 0};
+                return IoStatus::Failed;
+            }
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno("write", errno, err);
+
+            pollfd pfd{m_fd, POLLOUT, 0};
+            const int ready = ::poll(&pfd, 1, deadline.RemainingMs());
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready < 0) return StatusFromErrno("poll", errno, err);
+            if (ready == 0) return IoStatus::Timeout;
+            if (pfd.revents & POLLNVAL) return StatusFromErrno("poll", EBADF, err);
+            if ((pfd.revents & POLLOUT) == 0) {
+                err = {"poll (hang-up)", 0};
+                return IoStatus::DeviceStopped;
+            }
+        }
+    }
+
+    IoStatus Read(uint8_t* buffer, size_t capacity, size_t& got, unsigned timeoutMs,
+                  SysError& err) override {
+        got = 0;
+        if (buffer == nullptr || capacity == 0) {
+            err = {"read", EINVAL};
+            return IoStatus::Failed;
+        }
+        std::lock_guard<std::mutex> lock(m_readMutex);
+        const Deadline deadline(timeoutMs);
+        for (;;) {
+            pollfd pfds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+            const int ready = ::poll(pfds, 2, deadline.RemainingMs());
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready < 0) return StatusFromErrno("poll", errno, err);
+            // A cancel wins over data that came at the same time.
+            if (pfds[1].revents & POLLIN) {
+                ConsumeCancel();
+                return IoStatus::Cancelled;
+            }
+            if (ready == 0) return IoStatus::Timeout;
+            const short events = pfds[0].revents;
+            if (events & POLLNVAL) return StatusFromErrno("poll", EBADF, err);
+            if (events & POLLIN) {
+                // hidraw hands out one report per read, cut to capacity.
+                const ssize_t n = ::read(m_fd, buffer, capacity);
+                if (n > 0) {
+                    got = static_cast<size_t>(n);
+                    return IoStatus::Ok;
+                }
+                if (n == 0) {
+                    err = {"read (end of file)", 0};
+                    return IoStatus::DeviceStopped;
+                }
+                if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+                return StatusFromErrno("read", errno, err);
+            }
+            if (events & (POLLHUP | POLLERR)) {
+                err = {"poll (hang-up)", 0};
+                return IoStatus::DeviceStopped;
+            }
+        }
+    }
+
+    void CancelRead() override {
+        // The eventfd counter only grows, so cancels before one Read count
+        // as one; it cannot reach its limit in practice.
+        const uint64_t one = 1;
+        while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+
+private:
+    void ConsumeCancel() {
+        uint64_t count;
+        while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+        }
+    }
+
+    const int m_fd;
+    const int m_wakeFd;
+    std::mutex m_readMutex;
+    std::mutex m_writeMutex;
+};
+
+}  // namespace
+
+HidrawBackend::HidrawBackend(std::string sysRoot, std::string devRoot)
+    : m_sysRoot(std::move(sysRoot)), m_devRoot(std::move(devRoot)) {}
+
+bool HidrawBackend::ListInterfaces(std::vector<HidInterface>& out, SysError& err) {
+    out.clear();
+    try {
+        const std::string classDir = m_sysRoot + "/class/hidraw";
+        DIR* dir = ::opendir(classDir.c_str());
+        if (dir == nullptr) {
+            if (errno == ENOENT) return true;
+            err = {"opendir", errno};
+            return false;
+        }
+        std::vector<std::pair<unsigned, std::string>> found;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (entry == nullptr) {
+                const int code = errno;
+                ::closedir(dir);
+                if (code != 0) {
+                    err = {"readdir", code};
+                    return false;
+                }
+                break;
+            }
+            unsigned number;
+            if (ParseHidrawName(entry->d_name, number)) found.emplace_back(number, entry->d_name);
+        }
+        std::sort(found.begin(), found.end());
+        for (const auto& node : found) out.push_back({m_devRoot + "/" + node.second, true});
+        return true;
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        err = {"operator new", ENOMEM};
+        return false;
+    }
+}
+
+ProbeStatus HidrawBackend::Probe(const std::string& path, HidProbe& probe, SysError& err) {
+    probe = HidProbe{};
+    try {
+        const std::string name = BaseName(path);
+        unsigned number;
+        if (!ParseHidrawName(name, number)) {
+            err = {"stat (not a hidraw node name)", EINVAL};
+            return ProbeStatus::OpenFailed;
+        }
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) {
+            err = {"stat", errno};
+            return ProbeStatus::OpenFailed;
+        }
+
+        const std::string deviceDir = m_sysRoot + "/class/hidraw/" + name + "/device";
+        std::string uevent;
+        if (!ReadSmallFile(deviceDir + "/uevent", kMaxAttributeSize, uevent, err)) {
+            return ProbeStatus::AttributesFailed;
+        }
+        uint32_t bus = 0;
+        HidProbe result;
+        if (!ParseHidId(uevent, bus, result.vendorId, result.productId)) {
+            err = {"uevent (no well-formed HID_ID)", EINVAL};
+            return ProbeStatus::AttributesFailed;
+        }
+        if (bus == BUS_USB) result.versionNumber = ReadReleaseNumber(deviceDir);
+
+        std::string descriptor;
+        SysError sysfsErr;
+        // One byte over the limit lets the parser see and refuse an
+        // oversized descriptor.
+        if (!ReadSmallFile(deviceDir + "/report_descriptor", kMaxReportDescriptorSize + 1,
+                           descriptor, sysfsErr)) {
+            if (sysfsErr.code != ENOENT) {
+                err = sysfsErr;
+                return ProbeStatus::CapsFailed;
+            }
+            if (!ReadDescriptorByIoctl(path, descriptor, err)) return ProbeStatus::CapsFailed;
+        }
+        ReportDescriptorInfo info;
+        size_t faultAt = 0;
+        const DescriptorFault fault =
+            ParseReportDescriptor(reinterpret_cast<const uint8_t*>(descriptor.data()),
+                                  descriptor.size(), info, &faultAt);
+        if (fault != DescriptorFault::None) {
+            err = {std::string("report descriptor (") + DescriptorFaultText(fault) + " at byte " +
+                       std::to_string(faultAt) + ")",
+                   EINVAL};
+            return ProbeStatus::CapsFailed;
+        }
+        result.inputReportLength = info.inputReportLength;
+        result.outputReportLength = info.outputReportLength;
+        probe = result;
+        return ProbeStatus::Ok;
+    } catch (const std::bad_alloc&) {
+        err = {"operator new", ENOMEM};
+        return ProbeStatus::OpenFailed;
+    }
+}
+
+std::unique_ptr<HidConnection> HidrawBackend::Open(const std::string& path, SysError& err) {
+    const int fd = OpenRetrying(path, O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        const int code = errno;
+        err = {"open", code};
+        if (code == EACCES || code == EPERM) {
+            try {
+                DebugOutput(u"Penlink: permission denied opening " + Utf8ToUtf16(path) +
+                            u"; install 70-penlink.rules into /etc/udev/rules.d so that the "
+                            u"logged-in user may use the pen, then plug it in again\n");
+            } catch (const std::bad_alloc&) {
+            }
+        }
+        return nullptr;
+    }
+    return AdoptDescriptor(fd, err);
+}
+
+std::unique_ptr<HidConnection> HidrawBackend::AdoptDescriptor(int fd, SysError& err) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
+        err = {"fcntl", errno};
+        ::close(fd);
+        return nullptr;
+    }
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0) {
+        err = {"eventfd", errno};
+        ::close(fd);
+        return nullptr;
+    }
+    std::unique_ptr<HidConnection> connection(new (std::nothrow) HidrawConnection(fd, wakeFd));
+    if (connection == nullptr) {
+        err = {"operator new", ENOMEM};
+        ::close(wakeFd);
+        ::close(fd);
+    }
+    return connection;
+}
+
+uint32_t HidrawBackend::TickCount() { return platform::TickCount(); }
+
+void HidrawBackend::Sleep(unsigned ms) { platform::Sleep(ms); }
+
+void HidrawBackend::DebugOutput(const std::u16string& text) { platform::DebugOutput(text); }
+
+bool HidrawBackend::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
+                                     SysError& err) {
+    return platform::PostSearchResult(target, wParam, lParam, err);
+}
+
+HidBackend& DefaultBackend() {
+    static HidrawBackend backend;
+    return backend;
+}
+
+}  // namespace penlink

@@ -1,0 +1,58 @@
+// The emulated HID bus: a backend of the library that holds zero or more
+// emulated devices instead of real ones. System services (ticks, sleep, the
+// delivery of the search result) are the platform's own; debug lines are
+// also kept here so that tests can read them.
+#ifndef PENLINK_EMULATOR_EMULATEDBUS_H
+#define PENLINK_EMULATOR_EMULATEDBUS_H
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "EmulatedDevice.h"
+#include "HidBackend.h"
+#include "Transcript.h"
+
+namespace penlink::emulator {
+
+class EmulatedBus : public HidBackend {
+public:
+    EmulatedBus() = default;
+
+    // Puts a device on the bus, after those already there. Not while the
+    // library runs a call.
+    void Add(std::shared_ptr<EmulatedDevice> device);
+
+    // Protocol mismatches of all devices. Any thread.
+    std::vector<std::string> Violations() const;
+
+    // Debug lines written by the library so far. Any thread.
+    std::vector<std::u16string> DebugLines() const;
+
+    Transcript& Log() { return m_transcript; }
+
+    // Whether debug lines also go to the platform's debug output.
+    void ForwardDebugOutput(bool forward) { m_forwardDebug = forward; }
+
+    bool ListInterfaces(std::vector<HidInterface>& out, SysError& err) override;
+    ProbeStatus Probe(const std::string& path, HidProbe& probe, SysError& err) override;
+    std::unique_ptr<HidConnection> Open(const std::string& path, SysError& err) override;
+    uint32_t TickCount() override;
+    void Sleep(unsigned ms) override;
+    void DebugOutput(const std::u16string& text) override;
+    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override;
+
+private:
+    std::shared_ptr<EmulatedDevice> Find(const std::string& path) const;
+
+    mutable std::mutex m_mutex;
+    std::vector<std::shared_ptr<EmulatedDevice>> m_devices;
+    std::vector<std::u16string> m_debugLines;
+    bool m_forwardDebug = true;
+    Transcript m_transcript;
+};
+
+}  // namespace penlink::emulator
+
+#endif  // PENLINK_EMULATOR_EMULATEDBUS_H

@@ -1,0 +1,65 @@
+#include "Transcript.h"
+
+namespace penlink::emulator {
+
+std::string HexBytes(const uint8_t* bytes, size_t length) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(length * 3);
+    for (size_t i = 0; i < length; ++i) {
+        if (i != 0) out += ' ';
+        out += kDigits[bytes[i] >> 4];
+        out += kDigits[bytes[i] & 0x0F];
+    }
+    return out;
+}
+
+std::string HexDump(const uint8_t* bytes, size_t length) {
+    std::string out;
+    char offset[32];
+    for (size_t row = 0; row < length; row += 16) {
+        std::snprintf(offset, sizeof offset, "  %04zx: ", row);
+        out += offset;
+        out += HexBytes(bytes + row, length - row < 16 ? length - row : 16);
+        out += '\n';
+    }
+    if (length == 0) out += "  (no bytes)\n";
+    return out;
+}
+
+Transcript::~Transcript() {
+    if (m_file != nullptr) std::fclose(m_file);
+}
+
+bool Transcript::WriteTo(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_file != nullptr) std::fclose(m_file);
+    m_file = file;
+    for (const std::string& line : m_lines) std::fprintf(m_file, "%s\n", line.c_str());
+    std::fflush(m_file);
+    return true;
+}
+
+void Transcript::Out(const uint8_t* report, size_t length) { Add("OUT " + HexBytes(report, length)); }
+
+void Transcript::In(const uint8_t* report, size_t length) { Add("IN " + HexBytes(report, length)); }
+
+void Transcript::Event(const std::string& text) { Add("EVENT " + text); }
+
+std::vector<std::string> Transcript::Lines() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lines;
+}
+
+void Transcript::Add(std::string line) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_file != nullptr) {
+        std::fprintf(m_file, "%s\n", line.c_str());
+        std::fflush(m_file);
+    }
+    m_lines.push_back(std::move(line));
+}
+
+}  // namespace penlink::emulator

@@ -36,6 +36,16 @@ void SetUpdateModeVersion(uint32_t version) {
     g_FWUState.DeviceInfo.dwUpdateModeVersion = version;
 }
 
+void ResetLibrary() {
+    Search().Stop(true);
+    DestroyDevice();
+    ClearDeviceInfo();
+    g_FWUState.hTargetWnd.store(nullptr);
+    g_FWUState.bStopSearch.store(false);
+    g_FWUState.bSwitchRequested.store(false);
+    g_FWUState.bInitialized.store(false);
+}
+
 namespace {
 
 // Releases what the library still holds when it is unloaded.
@@ -57,12 +67,7 @@ UnloadGuard g_unloadGuard;
 using namespace penlink;
 
 ORVANE_ERROR FWUInit() {
-    Search().Stop(true);
-    DestroyDevice();
-    ClearDeviceInfo();
-    g_FWUState.hTargetWnd.store(nullptr);
-    g_FWUState.bStopSearch.store(false);
-    g_FWUState.bSwitchRequested.store(false);
+    ResetLibrary();
     g_FWUState.bInitialized.store(true);
     return ORVANE_ERROR_NONE;
 }

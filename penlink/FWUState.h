@@ -36,6 +36,12 @@ void ClearDeviceInfo();
 void SetIdentity(const CQuillDevice& device);
 void SetUpdateModeVersion(uint32_t version);
 
+// Back to the state of a freshly loaded library: a running search is
+// abandoned, the device object destroyed, everything cleared, FWUInit not
+// yet called. FWUInit starts from here; tests use it between cases. Caller
+// thread.
+void ResetLibrary();
+
 }  // namespace penlink
 
 #endif  // PENLINK_FWUSTATE_H

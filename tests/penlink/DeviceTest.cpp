@@ -1,0 +1,183 @@
+// The walk over the HID interfaces and the pen's identification, on the
+// device objects themselves.
+#include <chrono>
+
+#include "EmulatedLibraryTest.h"
+#include "PenlinkConfig.h"
+#include "QuillDevice.h"
+
+using namespace penlink;
+using namespace penlink::emulator;
+
+namespace {
+
+std::shared_ptr<EmulatedDevice> Foreign(const std::string& name, uint16_t vid, uint16_t pid) {
+    return std::make_shared<EmulatedDevice>(name, vid, pid, 65, 65);
+}
+
+// The path that a normal-mode object's walk stops at, or "" when none.
+std::string Walk() {
+    CQuillDevice device(false);
+    std::string path;
+    return device.FindDevice(path) == ORVANE_ERROR_NONE ? path : "";
+}
+
+}  // namespace
+
+using DeviceTest = EmulatedLibraryTest;
+
+TEST_F(DeviceTest, MatchRuleTakesTheVendorOnlyForTheFirstProductId) {
+    const uint16_t vid = config::kVendorIds[0];
+    const uint16_t pid0 = config::kNormalModeProductIds[0];
+    const uint16_t pid1 = config::kNormalModeProductIds[1];
+    CQuillDevice device(false);
+    EXPECT_TRUE(device.Matches(vid, pid0));
+    EXPECT_FALSE(device.Matches(0x045E, pid0));
+    EXPECT_TRUE(device.Matches(0x045E, pid1));
+    EXPECT_TRUE(device.Matches(vid, config::kNormalModeProductIds[2]));
+    // Unused entries hold 0 and never match, not even a device that reports 0.
+    EXPECT_FALSE(device.Matches(0x0000, 0x0000));
+    EXPECT_FALSE(device.Matches(vid, 0x0000));
+    EXPECT_FALSE(device.Matches(0x0000, pid0));
+    // The update-mode table differs in entry 0 only.
+    CQuillDevice update(true);
+    EXPECT_TRUE(update.Matches(vid, config::kUpdateModeProductIds[0]));
+    EXPECT_FALSE(update.Matches(vid, pid0));
+    EXPECT_TRUE(update.Matches(0x045E, pid1));
+}
+
+TEST_F(DeviceTest, WalkSkipsWhatCannotBeProbedAndStopsAtTheFirstMatch) {
+    const uint16_t vid = config::kVendorIds[0];
+    const uint16_t pid0 = config::kNormalModeProductIds[0];
+    EXPECT_EQ(Walk(), "");  // no HID devices at all
+
+    auto noPath = Foreign("no-path", vid, pid0);
+    noPath->faults.pathFails = true;
+    auto unplugged = Foreign("unplugged", vid, pid0);
+    unplugged->faults.queryOpenFails = true;
+    auto noAttributes = Foreign("no-attributes", vid, pid0);
+    noAttributes->faults.attributesFail = true;
+    auto noCaps = Foreign("no-caps", vid, pid0);
+    noCaps->faults.capsFail = true;
+    bus->Add(noPath);
+    bus->Add(unplugged);
+    bus->Add(noAttributes);
+    bus->Add(noCaps);
+    bus->Add(Foreign("foreign-vendor", 0x045E, pid0));
+    EXPECT_EQ(Walk(), "");
+    bus->Add(Foreign("second-model", 0x045E, config::kNormalModeProductIds[1]));
+    bus->Add(Foreign("pen", vid, pid0));
+    EXPECT_EQ(Walk(), "emu://second-model");
+}
+
+TEST_F(DeviceTest, HeldOpenElsewhereFailsTheOpenWithoutWalkingOn) {
+    auto held = Foreign("held", config::kVendorIds[0], config::kNormalModeProductIds[0]);
+    held->faults.heldExclusively = true;
+    bus->Add(held);
+    bus->Add(Foreign("later", config::kVendorIds[0], config::kNormalModeProductIds[0]));
+    CQuillDevice device(false);
+    EXPECT_EQ(device.Open(), ORVANE_ERROR_OPEN_FAILED);
+    EXPECT_EQ(device.dwMemberIndex, 1u);
+}
+
+TEST_F(DeviceTest, IdentityIsTakenFromTheThirdReportAfterTwoPenDataReports) {
+    auto setup = PenFor50Ms();
+    setup.identityOffset = 5;
+    PenFaults faults;
+    faults.dataReportsBeforeIdentity = 2;
+    AddPen(setup, faults);
+    CQuillDevice device(false);
+    ASSERT_EQ(device.Open(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(device.dwProductCode, 0x21u);
+    EXPECT_EQ(device.dwFirmwareVersion, 0x02050000u);
+    EXPECT_EQ(device.nReplyState.load(), REPLY_DONE);
+    size_t in = 0;
+    for (const auto& line : bus->Log().Lines()) in += line.rfind("IN ", 0) == 0;
+    EXPECT_EQ(in, 3u);
+}
+
+TEST_F(DeviceTest, SilentPenTimesOutWithinTheLimitAndTheReaderIsStopped) {
+    PenFaults faults;
+    faults.noIdentityReply = true;
+    AddPen(PenFor50Ms(), faults);
+    CQuillDevice device(false);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(device.Open(), ORVANE_ERROR_TIMEOUT);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(timing.replyTimeoutMs - 20));
+    EXPECT_LT(waited, std::chrono::milliseconds(timing.replyTimeoutMs + 500));
+}
+
+TEST_F(DeviceTest, SwitchRequestOutcomes) {
+    struct Case {
+        const char* name;
+        uint8_t productCode;
+        SwitchWrite write;
+        int expected;
+        size_t reportsWritten;
+    };
+    const Case cases[] = {
+        {"accepted", 0x21, SwitchWrite::Ok, ORVANE_ERROR_NONE, 2},
+        {"stops working during the write", 0x21, SwitchWrite::DeviceStopped, ORVANE_ERROR_NONE, 2},
+        {"other write failure", 0x21, SwitchWrite::OtherError, ORVANE_ERROR_WRITE_FAILED, 2},
+        {"product code not accepted", 0x7F, SwitchWrite::Ok, ORVANE_ERROR_MODE_CHANGE_FAILED, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        auto setup = PenFor50Ms();
+        setup.productCode = c.productCode;
+        PenFaults faults;
+        faults.switchWrite = c.write;
+        AddPen(setup, faults);
+        CQuillDevice device(false);
+        ASSERT_EQ(device.Open(), ORVANE_ERROR_NONE);
+        EXPECT_EQ(device.RequestUpdateMode(), c.expected);
+        EXPECT_EQ(Outgoing().size(), c.reportsWritten);
+        TearDown();
+    }
+}
+
+TEST_F(DeviceTest, UpdateModeIdentificationTakesOneReportWithinTheLimit) {
+    struct Case {
+        const char* name;
+        PenFaults faults;
+        int expected;
+    };
+    std::vector<Case> cases(3);
+    cases[0] = {"good", {}, ORVANE_ERROR_NONE};
+    cases[1] = {"wrong reply", {}, ORVANE_ERROR_READ_FAILED};
+    cases[1].faults.wrongUpdateReply = true;
+    cases[2] = {"no reply", {}, ORVANE_ERROR_READ_FAILED};
+    cases[2].faults.noUpdateReply = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        auto setup = PenFor50Ms();
+        setup.startInUpdateMode = true;
+        setup.updateModeVersion[0] = 2;
+        setup.updateModeVersion[1] = 5;
+        AddPen(setup, c.faults);
+        CQuillDevice device(true);
+        EXPECT_EQ(device.Open(), c.expected);
+        if (c.expected == ORVANE_ERROR_NONE) {
+            EXPECT_EQ(device.dwUpdateModeVersion, 0x02050000u);
+        }
+        TearDown();
+    }
+}
+
+TEST_F(DeviceTest, ReportsOfEveryLengthAreWrittenWholeAndZeroPadded) {
+    for (uint16_t length : {11, 64, 65, 128}) {
+        SCOPED_TRACE(length);
+        SetUp();
+        auto setup = PenFor50Ms();
+        setup.outputLength = length;
+        AddPen(setup);
+        CQuillDevice device(false);
+        ASSERT_EQ(device.Open(), ORVANE_ERROR_NONE);
+        ASSERT_EQ(device.RequestUpdateMode(), ORVANE_ERROR_NONE);
+        for (const auto& line : Outgoing()) EXPECT_EQ(line.size(), length * 3u - 1);
+        TearDown();  // the strict pen checked the padding
+    }
+}

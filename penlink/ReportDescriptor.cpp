@@ -89,7 +89,8 @@ DescriptorFault ParseReportDescriptor(const uint8_t* data, size_t size, ReportDe
         if (type == kGlobal) {
             switch (tag) {
                 case kReportSize:
-                    if (value > kMaxReportFieldBits) return fail(DescriptorFault::ReportSizeTooLarge);
+                    if (value > kMaxReportFieldBits)
+                        return fail(DescriptorFault::ReportSizeTooLarge);
                     state.reportSize = value;
                     break;
                 case kReportCount:
@@ -109,8 +110,7 @@ DescriptorFault ParseReportDescriptor(const uint8_t* data, size_t size, ReportDe
                     if (depth == 0) return fail(DescriptorFault::StackUnderflow);
                     state = stack[--depth];
                     break;
-                default:
-                    break;
+                default: break;
             }
         } else if (type == kMain) {
             ReportBits& bits = info.bits[state.reportId];
@@ -118,7 +118,8 @@ DescriptorFault ParseReportDescriptor(const uint8_t* data, size_t size, ReportDe
             if (tag == kInput) total = &bits.input;
             if (tag == kOutput) total = &bits.output;
             if (tag == kFeature) total = &bits.feature;
-            if (total != nullptr && !AddBits(*total, state)) return fail(DescriptorFault::ReportTooLong);
+            if (total != nullptr && !AddBits(*total, state))
+                return fail(DescriptorFault::ReportTooLong);
         }
         // Local items and the reserved type 3 do not shape lengths.
         pos += 1 + dataLen;

@@ -30,15 +30,15 @@ constexpr unsigned kMaxGlobalStackDepth = 4;
 
 enum class DescriptorFault {
     None,
-    Empty,               // no bytes at all
-    TooLong,             // more than kMaxReportDescriptorSize bytes
-    ItemPastEnd,         // an item's data runs past the last byte
-    ReportSizeTooLarge,  // Report Size above kMaxReportFieldBits
-    ReportCountTooLarge, // Report Count above kMaxReportCount
-    BadReportId,         // Report ID 0 or above 255
-    StackOverflow,       // Push beyond kMaxGlobalStackDepth
-    StackUnderflow,      // Pop with nothing pushed
-    ReportTooLong        // one report's bits would pass kMaxReportBits
+    Empty,                // no bytes at all
+    TooLong,              // more than kMaxReportDescriptorSize bytes
+    ItemPastEnd,          // an item's data runs past the last byte
+    ReportSizeTooLarge,   // Report Size above kMaxReportFieldBits
+    ReportCountTooLarge,  // Report Count above kMaxReportCount
+    BadReportId,          // Report ID 0 or above 255
+    StackOverflow,        // Push beyond kMaxGlobalStackDepth
+    StackUnderflow,       // Pop with nothing pushed
+    ReportTooLong         // one report's bits would pass kMaxReportBits
 };
 
 // The bits of the Input, Output and Feature items of one report ID.

@@ -31,6 +31,9 @@ namespace {
 // sysfs attributes are at most one page.
 constexpr size_t kMaxAttributeSize = 4096;
 
+// Bus number of USB in HID_ID (BUS_USB in <linux/input.h>).
+constexpr uint32_t kBusUsb = 0x03;
+
 // The sysfs directory name and device node name share this form.
 constexpr char kHidrawPrefix[] = "hidraw";
 
@@ -214,10 +217,8 @@ IoStatus StatusFromErrno(const char* call, int code, SysError& err) {
         case ENODEV:
         case ESHUTDOWN:
         case EPIPE:
-        case EIO:
-            return IoStatus::DeviceStopped;
-        default:
-            return IoStatus::Failed;
+        case EIO: return IoStatus::DeviceStopped;
+        default: return IoStatus::Failed;
     }
 }
 
@@ -242,10 +243,11 @@ public:
         }
         std::lock_guard<std::mutex> lock(m_writeMutex);
         const Deadline deadline(timeoutMs);
-        // hidraw takes a report whole or not at all and does not block on a
-        // full queue, so the write comes first and poll only where the
-        // descriptor says it would block: older kernels never report a
-        // hidraw node writable, and polling first would time out every write.
+        // hidraw sends a report synchronously and never answers EAGAIN, so
+        // the write comes first and poll only runs where the descriptor would
+        // block (a pipe or socket standing in for the device): older kernels
+        // never report a hidraw node writable, so polling first would time
+        // out every write there.
         for (;;) {
             const ssize_t n = ::write(m_fd, report, length);
             if (n >= 0) {
@@ -254,7 +256,8 @@ public:
                 return IoStatus::Failed;
             }
             if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno("write", errno, err);
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                return StatusFromErrno("write", errno, err);
 
             pollfd pfd{m_fd, POLLOUT, 0};
             const int ready = ::poll(&pfd, 1, deadline.RemainingMs());
@@ -400,14 +403,12 @@ ProbeStatus HidrawBackend::Probe(const std::string& path, HidProbe& probe, SysEr
             err = {"uevent (no well-formed HID_ID)", EINVAL};
             return ProbeStatus::AttributesFailed;
         }
-        if (bus == BUS_USB) result.versionNumber = ReadReleaseNumber(deviceDir);
+        if (bus == kBusUsb) result.versionNumber = ReadReleaseNumber(deviceDir);
 
         std::string descriptor;
         SysError sysfsErr;
-        // One byte over the limit lets the parser see and refuse an
-        // oversized descriptor.
-        if (!ReadSmallFile(deviceDir + "/report_descriptor", kMaxReportDescriptorSize + 1,
-                           descriptor, sysfsErr)) {
+        if (!ReadSmallFile(deviceDir + "/report_descriptor", kMaxReportDescriptorSize, descriptor,
+                           sysfsErr)) {
             if (sysfsErr.code != ENOENT) {
                 err = sysfsErr;
                 return ProbeStatus::CapsFailed;
@@ -416,9 +417,8 @@ ProbeStatus HidrawBackend::Probe(const std::string& path, HidProbe& probe, SysEr
         }
         ReportDescriptorInfo info;
         size_t faultAt = 0;
-        const DescriptorFault fault =
-            ParseReportDescriptor(reinterpret_cast<const uint8_t*>(descriptor.data()),
-                                  descriptor.size(), info, &faultAt);
+        const DescriptorFault fault = ParseReportDescriptor(
+            reinterpret_cast<const uint8_t*>(descriptor.data()), descriptor.size(), info, &faultAt);
         if (fault != DescriptorFault::None) {
             err = {std::string("report descriptor (") + DescriptorFaultText(fault) + " at byte " +
                        std::to_string(faultAt) + ")",
@@ -442,7 +442,7 @@ std::unique_ptr<HidConnection> HidrawBackend::Open(const std::string& path, SysE
         err = {"open", code};
         if (code == EACCES || code == EPERM) {
             try {
-                DebugOutput(u"Penlink: permission denied opening " + Utf8ToUtf16(path) +
+                DebugOutput(u"Penlink :\tpermission denied opening " + Utf8ToUtf16(path) +
                             u"; install 70-penlink.rules into /etc/udev/rules.d so that the "
                             u"logged-in user may use the pen, then plug it in again\n");
             } catch (const std::bad_alloc&) {

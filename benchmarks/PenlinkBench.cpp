@@ -52,7 +52,7 @@ bool TransferRatio(double& ratio) {
     setup.paced = true;
     auto pen = std::make_shared<EmulatedPen>(setup);
     bus.Add(pen);
-    SetBackendForTesting(&bus);
+    UseBackend(&bus);
     ResultWaiter waiter;
     std::vector<unsigned char> image(53256);
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<unsigned char>(i * 7 + i / 13);
@@ -66,7 +66,7 @@ bool TransferRatio(double& ratio) {
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     ok = ok && pen->ReceivedImage() == std::vector<uint8_t>(image.begin(), image.end());
     ResetLibrary();
-    SetBackendForTesting(nullptr);
+    UseBackend(nullptr);
     ratio = ms / 951.0;
     std::printf("transfer: 53256 bytes in %u block reports, %.1f ms\n", pen->BlocksReceived(), ms);
     return ok;
@@ -78,7 +78,7 @@ bool IdleShare(double& share) {
     PenFaults faults;
     faults.noIdentityReply = true;
     bus.Add(std::make_shared<EmulatedPen>(DefaultPenSetup(), faults));
-    SetBackendForTesting(&bus);
+    UseBackend(&bus);
     ResultWaiter waiter;
     FWUInit();
     const double cpu0 = CpuSeconds();
@@ -87,7 +87,7 @@ bool IdleShare(double& share) {
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
     const double cpu = CpuSeconds() - cpu0;
     ResetLibrary();
-    SetBackendForTesting(nullptr);
+    UseBackend(nullptr);
     share = cpu / wall;
     std::printf("identity wait: %.0f ms waited, %.1f ms of processor time\n", wall * 1000,
                 cpu * 1000);

@@ -25,7 +25,7 @@ HidBackend& Backend() {
     return test != nullptr ? *test : DefaultBackend();
 }
 
-void SetBackendForTesting(HidBackend* backend) {
+void UseBackend(HidBackend* backend) {
     g_testBackend.store(backend, std::memory_order_release);
 }
 

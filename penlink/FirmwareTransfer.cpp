@@ -4,6 +4,7 @@
 #include "ReportCodec.h"
 #include "SearchThread.h"
 #include "Timing.h"
+#include "Transfer.h"
 
 namespace penlink {
 
@@ -23,7 +24,6 @@ CQuillDevice* ReadyDevice() {
 
 }  // namespace
 
-// Sends the image and closes the exchange; onBlock reports progress.
 ORVANE_ERROR SendFirmware(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock) {
     CQuillDevice* device = ReadyDevice();
     if (device == nullptr) return ORVANE_ERROR_MODE_CHANGE_FAILED;
@@ -50,7 +50,7 @@ ORVANE_ERROR FWUStartFirmwareUpdate() {
 }
 
 ORVANE_ERROR FWUSendFirmware(unsigned char* pImage, int nLength) {
-    return SendFirmware(pImage, nLength, {});
+    return SendFirmwareWithProgress(pImage, nLength);
 }
 
 ORVANE_ERROR FWUCloseDevice() {

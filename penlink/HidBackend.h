@@ -128,9 +128,10 @@ HidBackend& DefaultBackend();
 // another one in place. Any thread.
 HidBackend& Backend();
 
-// Puts backend in place of the default one (null: back to the default).
-// Tests only, and only while no library call runs.
-void SetBackendForTesting(HidBackend* backend);
+// Puts backend in place of the default one (null: back to the default), for
+// tests and for programs that run the emulated pen in their own process.
+// Only while no library call runs; backend must outlive its use.
+void UseBackend(HidBackend* backend);
 
 }  // namespace penlink
 

@@ -152,6 +152,54 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSendFirmware(unsigned char* pImage, int
 // Caller thread only; also on cancel, while a search runs.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUCloseDevice();
 
+// ---------------------------------------------------------------------------
+// Beyond the six calls above: progress, identification without switching,
+// and the list of pens. None of them changes what the six calls do.
+
+// Called after each block report of FWUSendFirmware with the image bytes sent
+// so far and the image length, on the thread that called FWUSendFirmware.
+typedef void(PENLINK_CALL* FWU_PROGRESS_CALLBACK)(void* context, unsigned int sent,
+                                                  unsigned int total);
+
+// Registers callback (null: none) with the context handed back to it.
+// Returns ORVANE_ERROR_NONE. Caller thread, not during FWUSendFirmware.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSetProgressCallback(FWU_PROGRESS_CALLBACK callback,
+                                                             void* context);
+
+// Identifies a pen in normal mode and checks its product code, leaving it in
+// normal mode; the library's own state is not touched. Fills *pInfo (all zero
+// but what the pen told) and returns ORVANE_ERROR_NONE for a pen this library
+// updates, ORVANE_ERROR_MODE_CHANGE_FAILED for one it does not (its identity
+// is filled in) or while a search runs, ORVANE_ERROR_DEVICE_NOT_FOUND when no
+// pen in normal mode is connected, ORVANE_ERROR_OPEN_FAILED when it cannot be
+// opened, ORVANE_ERROR_WRITE_FAILED, ORVANE_ERROR_READ_FAILED or
+// ORVANE_ERROR_TIMEOUT when it does not answer, and ORVANE_ERROR_READ_FAILED
+// for a null pInfo (nothing written). Blocks up to about three seconds.
+// Caller thread.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo);
+
+#define FWU_MODE_NORMAL 1
+#define FWU_MODE_UPDATE 2
+
+// One HID interface that matches the pen's IDs.
+typedef struct tagFWUDEVICEENTRY {
+    uint16_t wVendorID;
+    uint16_t wProductID;
+    uint32_t dwMode;          // FWU_MODE_NORMAL or FWU_MODE_UPDATE
+    uint16_t wInputLength;    // longest input report, report ID included
+    uint16_t wOutputLength;   // longest output report, report ID included
+    const char* pszPath;      // UTF-8; valid during the callback only
+} FWUDEVICEENTRY;
+
+typedef void(PENLINK_CALL* FWU_DEVICE_CALLBACK)(void* context, const FWUDEVICEENTRY* entry);
+
+// Calls callback once for each HID interface that matches the pen's IDs in
+// either mode, in the platform's order; nothing is opened for I/O. Returns
+// ORVANE_ERROR_NONE (also when nothing matches), or
+// ORVANE_ERROR_DEVICE_NOT_FOUND when the platform's list cannot be made or
+// callback is null. Caller thread.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context);
+
 #ifndef _WIN32
 // Makes a notification target for FWUOpenDevice. Returns null when out of
 // memory. Any thread.

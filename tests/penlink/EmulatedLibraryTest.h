@@ -32,7 +32,7 @@ protected:
     void SetUp() override {
         bus = std::make_unique<penlink::emulator::EmulatedBus>();
         bus->ForwardDebugOutput(false);
-        penlink::SetBackendForTesting(bus.get());
+        penlink::UseBackend(bus.get());
         penlink::SetTimingForTesting(&timing);
         penlink::ResetLibrary();
     }
@@ -41,7 +41,7 @@ protected:
         penlink::ResetLibrary();
         for (const auto& v : bus->Violations()) ADD_FAILURE() << v;
         penlink::SetTimingForTesting(nullptr);
-        penlink::SetBackendForTesting(nullptr);
+        penlink::UseBackend(nullptr);
     }
 
     // A pen with the configured IDs, back in update mode 50 ms after the

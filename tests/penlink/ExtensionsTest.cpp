@@ -1,0 +1,104 @@
+// Progress during the transfer, identification without switching, and the
+// list of matching interfaces.
+#include <vector>
+
+#include "EmulatedLibraryTest.h"
+#include "PenlinkConfig.h"
+
+using namespace penlink;
+using namespace penlink::emulator;
+
+namespace {
+
+struct Progress {
+    std::vector<std::pair<unsigned, unsigned>> calls;
+};
+
+void PENLINK_CALL RecordProgress(void* context, unsigned sent, unsigned total) {
+    static_cast<Progress*>(context)->calls.emplace_back(sent, total);
+}
+
+void PENLINK_CALL RecordEntry(void* context, const FWUDEVICEENTRY* entry) {
+    static_cast<std::vector<std::pair<std::string, uint32_t>>*>(context)->emplace_back(
+        entry->pszPath, entry->dwMode);
+}
+
+}  // namespace
+
+using ExtensionsTest = EmulatedLibraryTest;
+
+TEST_F(ExtensionsTest, ProgressIsReportedAfterEveryBlockAndOnlyWhenAsked) {
+    auto setup = PenFor50Ms();
+    setup.startInUpdateMode = true;
+    auto pen = AddPen(setup);
+    std::vector<uint8_t> image(1000, 0x42);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    ExpectOneResult();
+
+    Progress progress;
+    ASSERT_EQ(FWUSetProgressCallback(&RecordProgress, &progress), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUSendFirmware(image.data(), 1000), ORVANE_ERROR_NONE);
+    ASSERT_EQ(progress.calls.size(), 18u);  // 17 blocks of 56 bytes and one of 48
+    for (size_t i = 0; i + 1 < progress.calls.size(); ++i) {
+        EXPECT_EQ(progress.calls[i], std::make_pair(unsigned((i + 1) * 56), 1000u));
+    }
+    EXPECT_EQ(progress.calls.back(), std::make_pair(1000u, 1000u));
+    const auto withProgress = Outgoing();
+
+    // Without a callback the same transfer writes the same reports.
+    FWUSetProgressCallback(nullptr, nullptr);
+    progress.calls.clear();
+    ASSERT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUSendFirmware(image.data(), 1000), ORVANE_ERROR_NONE);
+    EXPECT_TRUE(progress.calls.empty());
+    const auto all = Outgoing();
+    const std::vector<std::string> second(all.begin() + static_cast<long>(withProgress.size()),
+                                          all.end());
+    const std::vector<std::string> first(withProgress.begin() + 1, withProgress.end());
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(pen->ReceivedImage(), image);
+}
+
+TEST_F(ExtensionsTest, IdentifyLeavesThePenInNormalMode) {
+    tagFWUDEVICEINFO info{};
+    EXPECT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_DEVICE_NOT_FOUND);
+    EXPECT_EQ(FWUIdentifyDevice(nullptr), ORVANE_ERROR_READ_FAILED);
+
+    auto pen = AddPen();
+    ASSERT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_NONE);
+    EXPECT_EQ(info.dwProductCode, 0x21u);
+    EXPECT_EQ(info.dwFirmwareVersion, 0x02050000u);
+    EXPECT_EQ(info.dwUpdateModeVersion, 0u);
+    EXPECT_FALSE(pen->InUpdateMode());
+    EXPECT_EQ(Outgoing().size(), 1u);  // the identify command only
+    // The library's own record is untouched.
+    tagFWUDEVICEINFO state{};
+    FWUGetDeviceInfo(&state);
+    EXPECT_EQ(state.dwProductCode, 0u);
+
+    SetUp();
+    auto setup = PenFor50Ms();
+    setup.productCode = 0x7F;
+    AddPen(setup);
+    EXPECT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_MODE_CHANGE_FAILED);
+    EXPECT_EQ(info.dwProductCode, 0x7Fu);
+}
+
+TEST_F(ExtensionsTest, EnumerationListsPensInBothModesOnly) {
+    std::vector<std::pair<std::string, uint32_t>> found;
+    EXPECT_EQ(FWUEnumDevices(&RecordEntry, &found), ORVANE_ERROR_NONE);
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(FWUEnumDevices(nullptr, nullptr), ORVANE_ERROR_DEVICE_NOT_FOUND);
+
+    std::string error;
+    ConfigureScenario(*bus, "normal", error);
+    auto setup = PenFor50Ms();
+    setup.startInUpdateMode = true;
+    AddPen(setup);
+    ASSERT_EQ(FWUEnumDevices(&RecordEntry, &found), ORVANE_ERROR_NONE);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0], std::make_pair(std::string("emu://pen"), uint32_t{FWU_MODE_NORMAL}));
+    EXPECT_EQ(found[1], std::make_pair(std::string("emu://pen-update"), uint32_t{FWU_MODE_UPDATE}));
+}

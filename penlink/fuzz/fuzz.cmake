@@ -12,6 +12,11 @@ if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   return()
 endif()
 
+if("thread" IN_LIST PENLINK_SANITIZE)
+  message(WARNING "report_descriptor_fuzz needs AddressSanitizer, not ThreadSanitizer; not built")
+  return()
+endif()
+
 get_filename_component(_penlink_src ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 # The parser is compiled again here: it must carry the fuzzer's coverage
 # instrumentation, which the library's own objects do not.

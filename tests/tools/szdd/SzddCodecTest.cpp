@@ -13,6 +13,11 @@
 #include "ProgramLikeData.h"
 #include "SzddCodec.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <lzexpand.h>
+#endif
+
 namespace penlink::szdd {
 namespace {
 
@@ -371,47 +376,78 @@ TEST(SzddRoundTripTest, UsesTheInitialSpaceFill) {
     ExpectRoundTrip(Text("    indented text\n        more indented text\n"));
 }
 
-// -------------------------------------- an independent implementation
+// ---------------------------------------- independent implementations
 
-#ifndef _WIN32
-class MscompressInterop : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (std::system("mscompress -V >/dev/null 2>&1") != 0 || std::system("msexpand -V >/dev/null 2>&1") != 0) {
-            GTEST_SKIP() << "mscompress/msexpand not installed";
-        }
-        dir_ = std::filesystem::temp_directory_path() /
-               ("szdd_interop_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        std::filesystem::create_directories(dir_);
+// A scratch directory, removed with everything in it.
+class ScratchDir {
+  public:
+    ScratchDir()
+        : path_(std::filesystem::temp_directory_path() /
+                ("szdd_test_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)))) {
+        std::filesystem::create_directories(path_);
     }
-    void TearDown() override {
+    ~ScratchDir() {
         std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        std::filesystem::remove_all(path_, ec);
     }
+    std::filesystem::path operator/(const char* name) const { return path_ / name; }
 
-    static void Write(const std::filesystem::path& p, const Bytes& b) {
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                 static_cast<std::streamsize>(b.size()));
-    }
-    static Bytes Read(const std::filesystem::path& p) {
-        std::ifstream f(p, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    }
-    static int Run(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()); }
-
-    std::filesystem::path dir_;
+  private:
+    std::filesystem::path path_;
 };
 
-TEST_F(MscompressInterop, EachSideReadsTheOther) {
-    Bytes sample = Bytes(300, ' ');  // references into the initial fill
+void WriteFile(const std::filesystem::path& p, const Bytes& b) {
+    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
+                                             static_cast<std::streamsize>(b.size()));
+}
+
+Bytes ReadFile(const std::filesystem::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// Program-like data after a run of spaces, which the compressor takes from
+// the window's initial fill.
+Bytes InteropSample() {
+    Bytes sample(300, ' ');
     const Bytes image = MakeProgramLikeData(53256, 5);
     sample.insert(sample.end(), image.begin(), image.end());
+    return sample;
+}
+
+#ifdef _WIN32
+TEST(SzddInteropTest, WindowsLzServiceExpandsOurOutput) {
+    const Bytes sample = InteropSample();
+    Bytes ours;
+    ASSERT_EQ(SzddCompress(sample.data(), sample.size(), ours), SzddError::None);
+    ScratchDir dir;
+    WriteFile(dir / "image.sz_", ours);
+    std::wstring in = (dir / "image.sz_").wstring();
+    std::wstring out = (dir / "image.bin").wstring();
+    OFSTRUCT inInfo{};
+    OFSTRUCT outInfo{};
+    const INT src = LZOpenFileW(in.data(), &inInfo, OF_READ);
+    const INT dst = LZOpenFileW(out.data(), &outInfo, OF_CREATE | OF_WRITE);
+    ASSERT_GE(src, 0);
+    ASSERT_GE(dst, 0);
+    const LONG copied = LZCopy(src, dst);
+    LZClose(src);
+    LZClose(dst);
+    EXPECT_EQ(copied, static_cast<LONG>(sample.size()));
+    EXPECT_TRUE(ReadFile(dir / "image.bin") == sample);
+}
+#else
+TEST(SzddInteropTest, MscompressAndOursReadEachOther) {
+    if (std::system("mscompress -V >/dev/null 2>&1") != 0 || std::system("msexpand -V >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "mscompress/msexpand not installed";
+    }
+    const Bytes sample = InteropSample();
+    ScratchDir dir;
 
     // Theirs, expanded by us.
-    Write(dir_ / "image.bin", sample);
-    ASSERT_EQ(Run("mscompress '" + (dir_ / "image.bin").string() + "'"), 0);
-    const Bytes theirs = Read(dir_ / "image.bin_");
+    WriteFile(dir / "image.bin", sample);
+    ASSERT_EQ(std::system(("mscompress '" + (dir / "image.bin").string() + "' 2>/dev/null").c_str()), 0);
+    const Bytes theirs = ReadFile(dir / "image.bin_");
     Bytes out;
     EXPECT_EQ(Expand(theirs, out), SzddError::None);
     EXPECT_TRUE(out == sample);
@@ -419,9 +455,11 @@ TEST_F(MscompressInterop, EachSideReadsTheOther) {
     // Ours, expanded by them.
     Bytes ours;
     ASSERT_EQ(SzddCompress(sample.data(), sample.size(), ours), SzddError::None);
-    Write(dir_ / "ours.sz_", ours);
-    ASSERT_EQ(Run("msexpand < '" + (dir_ / "ours.sz_").string() + "' > '" + (dir_ / "ours.out").string() + "'"), 0);
-    EXPECT_TRUE(Read(dir_ / "ours.out") == sample);
+    WriteFile(dir / "ours.sz_", ours);
+    const std::string command =
+        "msexpand < '" + (dir / "ours.sz_").string() + "' > '" + (dir / "ours.out").string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(ReadFile(dir / "ours.out") == sample);
     EXPECT_LE(ours.size(), theirs.size());
 }
 #endif

@@ -71,6 +71,21 @@ private:
     bool failed_ = false;
 };
 
+// Styles and box are read apart: a template keeps its item count between
+// them.
+void ReadStyles(Reader& in, WindowFields& fields) {
+    fields.helpId = in.Dword();
+    fields.exStyle = in.Dword();
+    fields.style = in.Dword();
+}
+
+void ReadBox(Reader& in, WindowFields& fields) {
+    fields.x = in.Short();
+    fields.y = in.Short();
+    fields.cx = in.Short();
+    fields.cy = in.Short();
+}
+
 }  // namespace
 
 bool ParseDialogTemplateEx(const std::uint8_t* data, std::size_t size, DialogTemplate& out,
@@ -84,14 +99,9 @@ bool ParseDialogTemplateEx(const std::uint8_t* data, std::size_t size, DialogTem
                 ", signature " + std::to_string(dialog.signature) + ")";
         return false;
     }
-    dialog.helpId = in.Dword();
-    dialog.exStyle = in.Dword();
-    dialog.style = in.Dword();
+    ReadStyles(in, dialog);
     const std::uint16_t count = in.Word();
-    dialog.x = in.Short();
-    dialog.y = in.Short();
-    dialog.cx = in.Short();
-    dialog.cy = in.Short();
+    ReadBox(in, dialog);
     dialog.menu = in.Name();
     dialog.windowClass = in.Name();
     dialog.title = in.String();
@@ -108,13 +118,8 @@ bool ParseDialogTemplateEx(const std::uint8_t* data, std::size_t size, DialogTem
         where = "item " + std::to_string(i) + " of " + std::to_string(count);
         in.AlignDword();
         DialogItem item;
-        item.helpId = in.Dword();
-        item.exStyle = in.Dword();
-        item.style = in.Dword();
-        item.x = in.Short();
-        item.y = in.Short();
-        item.cx = in.Short();
-        item.cy = in.Short();
+        ReadStyles(in, item);
+        ReadBox(in, item);
         item.id = std::int32_t(in.Dword());
         item.windowClass = in.Name();
         item.title = in.Name();

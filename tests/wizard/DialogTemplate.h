@@ -19,24 +19,25 @@ struct NameOrOrdinal {
     bool IsText(const std::wstring& value) const { return kind == Kind::Text && text == value; }
 };
 
-struct DialogItem {
+// The fields that a template and each of its items begin with: help id,
+// styles, and position and size in dialog units.
+struct WindowFields {
     std::uint32_t helpId = 0;
     std::uint32_t exStyle = 0;
     std::uint32_t style = 0;
     std::int16_t x = 0, y = 0, cx = 0, cy = 0;
+};
+
+struct DialogItem : WindowFields {
     std::int32_t id = 0;
     NameOrOrdinal windowClass;
     NameOrOrdinal title;
     std::uint16_t extraCount = 0;
 };
 
-struct DialogTemplate {
+struct DialogTemplate : WindowFields {
     std::uint16_t version = 0;
     std::uint16_t signature = 0;
-    std::uint32_t helpId = 0;
-    std::uint32_t exStyle = 0;
-    std::uint32_t style = 0;
-    std::int16_t x = 0, y = 0, cx = 0, cy = 0;
     NameOrOrdinal menu;
     NameOrOrdinal windowClass;
     std::wstring title;

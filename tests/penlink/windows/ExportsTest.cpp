@@ -1,0 +1,123 @@
+// What a program that links Penlink.dll relies on: the six calls resolve
+// through the import library to the loaded DLL's own exports, the DLL exports
+// nothing but its calls, and a manifest, where one is carried, is one.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Penlink.h"
+
+namespace {
+
+// Any function pointer compares as this one (GCC allows the cast freely).
+using AnyCall = void (*)();
+
+HMODULE PenlinkModule() { return GetModuleHandleW(L"Penlink.dll"); }
+
+// The names in the export directory of a loaded module, read in memory.
+std::vector<std::string> ExportNames(HMODULE module) {
+    const auto* base = reinterpret_cast<const BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return {};
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    if (nt->Signature != IMAGE_NT_SIGNATURE) return {};
+    const IMAGE_DATA_DIRECTORY& entry =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (entry.VirtualAddress == 0 || entry.Size == 0) return {};
+    const auto* directory =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
+    const auto* names = reinterpret_cast<const DWORD*>(base + directory->AddressOfNames);
+    std::vector<std::string> out;
+    for (DWORD i = 0; i < directory->NumberOfNames; ++i) {
+        out.emplace_back(reinterpret_cast<const char*>(base + names[i]));
+    }
+    return out;
+}
+
+// A manifest in the DLL's resources (any RT_MANIFEST name), else one beside
+// it as Penlink.dll.manifest. Returns its text, empty when there is none.
+std::string FindManifest(HMODULE module) {
+    for (WORD id = 1; id <= 16; ++id) {
+        HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_MANIFEST);
+        if (resource == nullptr) continue;
+        HGLOBAL loaded = LoadResource(module, resource);
+        const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+        if (bytes == nullptr) return "?";  // present but unreadable: fails below
+        return std::string(static_cast<const char*>(bytes), SizeofResource(module, resource));
+    }
+    wchar_t path[MAX_PATH + 16];
+    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    const std::wstring side = std::wstring(path, length) + L".manifest";
+    HANDLE file = CreateFileW(side.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string text(64 * 1024, '\0');
+    DWORD got = 0;
+    const BOOL read = ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
+    CloseHandle(file);
+    text.resize(read ? got : 0);
+    return text.empty() ? "?" : text;
+}
+
+}  // namespace
+
+TEST(PenlinkExports, SixCallsBindToTheDllsOwnExports) {
+    const HMODULE module = PenlinkModule();
+    ASSERT_NE(module, nullptr) << "Penlink.dll is not loaded";
+    const std::vector<std::string> names = ExportNames(module);
+    ASSERT_FALSE(names.empty()) << "no export directory";
+
+    // Taking an address through the import library gives the address the
+    // loader bound, which must be the one the DLL exports under that name.
+    const struct {
+        const char* name;
+        AnyCall imported;
+    } calls[] = {
+        {"FWUInit", reinterpret_cast<AnyCall>(&FWUInit)},
+        {"FWUOpenDevice", reinterpret_cast<AnyCall>(&FWUOpenDevice)},
+        {"FWUGetDeviceInfo", reinterpret_cast<AnyCall>(&FWUGetDeviceInfo)},
+        {"FWUStartFirmwareUpdate", reinterpret_cast<AnyCall>(&FWUStartFirmwareUpdate)},
+        {"FWUSendFirmware", reinterpret_cast<AnyCall>(&FWUSendFirmware)},
+        {"FWUCloseDevice", reinterpret_cast<AnyCall>(&FWUCloseDevice)},
+    };
+    for (const auto& call : calls) {
+        SCOPED_TRACE(call.name);
+        const std::string* mangled = nullptr;
+        for (const std::string& name : names) {
+            if (name.find(call.name) != std::string::npos) mangled = &name;
+        }
+        ASSERT_NE(mangled, nullptr) << "not exported";
+        EXPECT_NE(*mangled, call.name) << "exported with C linkage, not under its C++ name";
+        const auto exported = reinterpret_cast<AnyCall>(GetProcAddress(module, mangled->c_str()));
+        ASSERT_NE(exported, nullptr) << *mangled;
+        EXPECT_EQ(exported, call.imported) << *mangled;
+    }
+
+    // Only the library's calls leave the DLL: no core or runtime symbol.
+    for (const std::string& name : names) {
+        EXPECT_NE(name.find("FWU"), std::string::npos) << "stray export " << name;
+    }
+}
+
+TEST(PenlinkExports, CallsWithoutAPenAnswerThroughTheImportLibrary) {
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(FWUGetDeviceInfo(nullptr), ORVANE_ERROR_READ_FAILED);
+    EXPECT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_MODE_CHANGE_FAILED);
+    unsigned char byte = 0;
+    EXPECT_EQ(FWUSendFirmware(&byte, 1), ORVANE_ERROR_MODE_CHANGE_FAILED);
+    EXPECT_EQ(FWUCloseDevice(), ORVANE_ERROR_NONE);
+    // FWUOpenDevice is exercised on a real window by the library test.
+}
+
+TEST(PenlinkExports, ManifestWhereOneIsCarried) {
+    const HMODULE module = PenlinkModule();
+    ASSERT_NE(module, nullptr);
+    const std::string manifest = FindManifest(module);
+    if (manifest.empty()) GTEST_SKIP() << "Penlink.dll carries no manifest";
+    EXPECT_NE(manifest.find("<assembly"), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("urn:schemas-microsoft-com:asm.v1"), std::string::npos) << manifest;
+}

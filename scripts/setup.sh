@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a fresh Debian machine: the
 # native and mingw-w64 toolchains, GoogleTest's sources, Wine (64-bit, and
-# 32-bit where the machine can run it) and an X server for the window tests.
+# 32-bit where the machine can run it), an X server for the window tests, and
+# the header-only CLI11 and nlohmann/json that penflash uses.
 # Does nothing that is already done.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 wine32:i386 xvfb xauth imagemagick python3)
+          wine wine64 wine32:i386 xvfb xauth imagemagick python3
+          libcli11-dev nlohmann-json3-dev)
 
 missing=()
 for p in "${packages[@]}"; do

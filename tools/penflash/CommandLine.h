@@ -1,0 +1,51 @@
+// penflash's command line: what the arguments ask for. Pure code: no I/O
+// (help, version and error texts are returned, not printed).
+#ifndef PENFLASH_COMMANDLINE_H
+#define PENFLASH_COMMANDLINE_H
+
+#include <string>
+
+#include "ExitCode.h"
+
+namespace penflash {
+
+enum class Action {
+    List,    // the HID interfaces that match the pen's IDs
+    Info,    // the pen's identity and versions, without switching it
+    Update,  // the whole update
+    Exit,    // --help, --version or a usage error: print the texts and exit
+};
+
+struct Options {
+    Action action = Action::Exit;
+
+    // Every command.
+    std::string emulate;     // scenario of the emulated pen; empty: the real pen
+    std::string transcript;  // file for the emulator's transcript; empty: none
+    bool json = false;       // one JSON object on stdout at the end
+
+    // update only.
+    std::string imagePath;  // SZDD container or raw image; empty: the built-in one
+    bool yes = false;       // no confirmation
+    unsigned searchTimeoutSeconds = 60;
+
+    // Action::Exit only: what to print on stdout and stderr, and the code.
+    std::string out;
+    std::string err;
+    ExitCode exitCode = ExitCode::Success;
+};
+
+class CommandLine {
+public:
+    // Reads argv[1, argc). Returns the action with its options; for --help
+    // and --version Action::Exit with the text in out and ExitCode::Success;
+    // for a usage error (no or an unknown command, an unknown option or
+    // scenario, a missing value, --transcript without --emulate) Action::Exit
+    // with the message in err and ExitCode::Usage. argv[0] is not read. Any
+    // thread.
+    static Options Parse(int argc, const char* const* argv);
+};
+
+}  // namespace penflash
+
+#endif  // PENFLASH_COMMANDLINE_H

@@ -1,0 +1,97 @@
+#include "RunReport.h"
+
+#include <cmath>
+
+#include <nlohmann/json.hpp>
+
+#include "TextFormat.h"
+
+namespace penflash {
+
+using Json = nlohmann::ordered_json;
+
+void RunReport::SetVersion(const std::string& name, const std::string& version) {
+    for (auto& entry : m_versions) {
+        if (entry.first == name) {
+            entry.second = version;
+            return;
+        }
+    }
+    m_versions.emplace_back(name, version);
+}
+
+void RunReport::SetImage(const std::string& source, bool compressed, std::uint64_t length,
+                         std::string sha256) {
+    m_hasImage = true;
+    m_imageSource = source;
+    m_imageCompressed = compressed;
+    m_imageLength = length;
+    m_imageSha256 = std::move(sha256);
+}
+
+void RunReport::AddPhase(const std::string& name, double seconds) {
+    m_phases.emplace_back(name, seconds);
+}
+
+void RunReport::AddDevice(DeviceEntry entry) {
+    m_listed = true;
+    m_devices.push_back(std::move(entry));
+}
+
+std::string RunReport::ToJson() const {
+    Json json;
+    json["command"] = m_command;
+    json["result"] = ExitCodeName(m_exit);
+    json["exitCode"] = static_cast<int>(m_exit);
+    if (!m_scenario.empty()) json["emulated"] = m_scenario;
+    if (m_productCode) {
+        json["device"] = {{"productCode", *m_productCode},
+                          {"productCodeHex", FormatHexByte(*m_productCode)},
+                          {"extraInfo", m_extraInfo}};
+    }
+    if (!m_versions.empty()) {
+        Json versions = Json::object();
+        for (const auto& [name, version] : m_versions) versions[name] = version;
+        json["versions"] = versions;
+    }
+    if (m_hasImage) {
+        json["image"] = {{"source", m_imageSource},
+                         {"compressed", m_imageCompressed},
+                         {"length", m_imageLength},
+                         {"sha256", m_imageSha256}};
+    }
+    if (m_listed || m_command == "list") {
+        Json devices = Json::array();
+        for (const DeviceEntry& d : m_devices) {
+            devices.push_back({{"vendorId", FormatHexWord(d.vendorId)},
+                               {"productId", FormatHexWord(d.productId)},
+                               {"mode", d.mode},
+                               {"inputReportLength", d.inputLength},
+                               {"outputReportLength", d.outputLength},
+                               {"path", d.path}});
+        }
+        json["devices"] = devices;
+    }
+    if (!m_phases.empty()) {
+        Json phases = Json::object();
+        for (const auto& [name, seconds] : m_phases) {
+            phases[name] = static_cast<long long>(std::llround(seconds * 1000.0));
+        }
+        json["durationsMs"] = phases;
+    }
+    if (m_interruptHeld) json["interruptHeld"] = true;
+    if (m_error) {
+        Json error = {{"message", m_error->message}};
+        if (!m_error->call.empty()) error["call"] = m_error->call;
+        if (m_error->code) error["code"] = *m_error->code;
+        if (!m_error->codeName.empty()) error["name"] = m_error->codeName;
+        json["error"] = error;
+    } else {
+        json["error"] = nullptr;
+    }
+    // Paths and messages may hold bytes that are not UTF-8 (a file name on
+    // Linux); they are replaced rather than fail the report.
+    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace penflash

@@ -1,0 +1,88 @@
+// What one run of penflash found and did, gathered as it goes and printed
+// as one JSON object at the end with --json. Pure code: no I/O.
+#ifndef PENFLASH_RUNREPORT_H
+#define PENFLASH_RUNREPORT_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ExitCode.h"
+
+namespace penflash {
+
+// One HID interface that matches the pen's IDs.
+struct DeviceEntry {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::string mode;  // "normal" or "update"
+    std::uint16_t inputLength = 0;
+    std::uint16_t outputLength = 0;
+    std::string path;
+};
+
+// Why the run failed: always a message; the call that failed and its
+// result where a library call or the search said so.
+struct RunError {
+    std::string message;
+    std::string call;                // "FWUSendFirmware", "search", "image", ...
+    std::optional<int> code;         // the call's result value
+    std::string codeName;            // its name, "ORVANE_ERROR_BAD_ACK"
+};
+
+class RunReport {
+public:
+    explicit RunReport(std::string command) : m_command(std::move(command)) {}
+
+    void SetEmulated(const std::string& scenario) { m_scenario = scenario; }
+    void SetExit(ExitCode code) { m_exit = code; }
+    ExitCode Exit() const { return m_exit; }
+    void SetError(RunError error) { m_error = std::move(error); }
+    const std::optional<RunError>& Error() const { return m_error; }
+
+    // The pen's identity from its normal-mode reply.
+    void SetIdentity(std::uint32_t productCode, std::uint32_t extraInfo) {
+        m_productCode = productCode;
+        m_extraInfo = extraInfo;
+    }
+    // A named version ("current", "new", "updateMode", "second", "third").
+    void SetVersion(const std::string& name, const std::string& version);
+    void SetImage(const std::string& source, bool compressed, std::uint64_t length,
+                  std::string sha256);
+    // A phase's duration; phases keep the order in which they were added.
+    void AddPhase(const std::string& name, double seconds);
+    void AddDevice(DeviceEntry entry);
+    // Marks a Ctrl-C that came during the transfer and was held until its end.
+    void SetInterruptHeld() { m_interruptHeld = true; }
+
+    // Returns the report as one JSON object (indented text, ending in a line
+    // break): "command", "result" (the exit code's name), "exitCode", then
+    // whichever of "emulated", "device", "versions", "image", "devices",
+    // "durationsMs", "interruptHeld" were set, and "error" (null on success).
+    // Any thread.
+    std::string ToJson() const;
+
+private:
+    std::string m_command;
+    std::string m_scenario;
+    ExitCode m_exit = ExitCode::Success;
+    std::optional<RunError> m_error;
+    std::optional<std::uint32_t> m_productCode;
+    std::uint32_t m_extraInfo = 0;
+    std::vector<std::pair<std::string, std::string>> m_versions;
+    bool m_hasImage = false;
+    std::string m_imageSource;
+    bool m_imageCompressed = false;
+    std::uint64_t m_imageLength = 0;
+    std::string m_imageSha256;
+    std::vector<std::pair<std::string, double>> m_phases;
+    bool m_listed = false;
+    std::vector<DeviceEntry> m_devices;
+    bool m_interruptHeld = false;
+};
+
+}  // namespace penflash
+
+#endif  // PENFLASH_RUNREPORT_H

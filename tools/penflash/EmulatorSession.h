@@ -1,0 +1,43 @@
+// --emulate: the emulated pen in this process, put under the library through
+// its HID seam, so that every call runs as it would against a real pen.
+#ifndef PENFLASH_EMULATORSESSION_H
+#define PENFLASH_EMULATORSESSION_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace penlink::emulator {
+class EmulatedBus;
+}
+
+namespace penflash {
+
+class EmulatorSession {
+public:
+    EmulatorSession();
+    // Resets the library (which drops the pen it holds and ends a search),
+    // then puts the real backend back. Main thread.
+    ~EmulatorSession();
+    EmulatorSession(const EmulatorSession&) = delete;
+    EmulatorSession& operator=(const EmulatorSession&) = delete;
+
+    // Fills the bus with the devices of scenario and puts it under the
+    // library; transcriptPath, when not empty, receives the transcript line
+    // by line. Returns true, or false with error set when the scenario is
+    // unknown or the transcript file cannot be opened (nothing is put in
+    // place then). Main thread, before any library call.
+    bool Start(const std::string& scenario, const std::string& transcriptPath, std::string& error);
+
+    // Returns the protocol mismatches the emulated devices saw (empty when
+    // the library kept to the protocol). Any thread.
+    std::vector<std::string> Violations() const;
+
+private:
+    std::unique_ptr<penlink::emulator::EmulatedBus> m_bus;
+    bool m_inPlace = false;
+};
+
+}  // namespace penflash
+
+#endif  // PENFLASH_EMULATORSESSION_H

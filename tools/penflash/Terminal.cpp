@@ -1,0 +1,115 @@
+#include "Terminal.h"
+
+#include <cctype>
+#include <cerrno>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <poll.h>
+#include <unistd.h>
+#endif
+
+namespace penflash {
+
+namespace {
+
+#ifndef _WIN32
+// Reads one line from stdin, a byte at a time so that nothing is read past
+// it, and looks at the interrupt flag while no input is there. Returns false
+// when interrupted.
+bool ReadLine(std::string& line, const Interrupt& interrupt) {
+    for (;;) {
+        if (interrupt.Requested()) return false;
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        const int ready = poll(&input, 1, 100);
+        if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+        if (ready < 0) return true;  // no usable stdin: the line so far
+        char c = 0;
+        const ssize_t got = read(STDIN_FILENO, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0 || c == '\n') return true;
+        line += c;
+    }
+}
+#endif
+
+}  // namespace
+
+bool IsYes(const std::string& line) {
+    std::string word;
+    for (char c : line) {
+        if (!std::isspace(static_cast<unsigned char>(c))) {
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return word == "y" || word == "yes";
+}
+
+bool Terminal::IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+    const intptr_t handle = _get_osfhandle(_fileno(stream));
+    DWORD mode = 0;
+    return handle != -1 && GetConsoleMode(reinterpret_cast<HANDLE>(handle), &mode) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+Terminal::Terminal(std::FILE* stream) : m_stream(stream), m_interactive(IsTerminal(stream)) {}
+
+void Terminal::Line(const std::string& text) {
+    EndStatus();
+    std::fputs(text.c_str(), m_stream);
+    std::fputc('\n', m_stream);
+    std::fflush(m_stream);
+}
+
+void Terminal::Status(const std::string& text) {
+    if (!m_interactive) return;
+    // Carriage return and blanks over the rest of the old text: no escape
+    // sequences, so every console shows it alike.
+    std::string line = "\r" + text;
+    if (text.size() < m_statusLength) line.append(m_statusLength - text.size(), ' ');
+    std::fputs(line.c_str(), m_stream);
+    std::fflush(m_stream);
+    m_statusLength = text.size();
+    m_statusShown = true;
+}
+
+void Terminal::EndStatus() {
+    if (!m_statusShown) return;
+    std::fputc('\n', m_stream);
+    std::fflush(m_stream);
+    m_statusShown = false;
+    m_statusLength = 0;
+}
+
+Answer Terminal::Ask(const std::string& question, const Interrupt& interrupt) {
+    EndStatus();
+    std::fputs(question.c_str(), m_stream);
+    std::fflush(m_stream);
+    std::string line;
+#ifdef _WIN32
+    char buffer[256];
+    const bool got = std::fgets(buffer, sizeof buffer, stdin) != nullptr;
+    if (got) line = buffer;
+    if (interrupt.Requested()) {
+        std::fputc('\n', m_stream);
+        return Answer::Interrupted;
+    }
+#else
+    if (!ReadLine(line, interrupt)) {
+        std::fputc('\n', m_stream);
+        return Answer::Interrupted;
+    }
+#endif
+    // The answer typed on a terminal ends the line itself; from a pipe it
+    // does not show, so the line is ended here.
+    if (!IsTerminal(stdin)) std::fputc('\n', m_stream);
+    std::fflush(m_stream);
+    return IsYes(line) ? Answer::Yes : Answer::No;
+}
+
+}  // namespace penflash

@@ -1,0 +1,61 @@
+// Where penflash talks to its user: one output stream (stdout, or stderr
+// when stdout carries the JSON report), with a status line that is redrawn
+// in place on a terminal, and the confirmation read from stdin.
+#ifndef PENFLASH_TERMINAL_H
+#define PENFLASH_TERMINAL_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "Interrupt.h"
+
+namespace penflash {
+
+enum class Answer { Yes, No, Interrupted };
+
+class Terminal {
+public:
+    // stream: where the messages go. Whether it is a terminal decides
+    // between a redrawn status line and plain lines.
+    explicit Terminal(std::FILE* stream);
+
+    // Returns whether the stream is a terminal (a console on Windows).
+    // Any thread.
+    bool Interactive() const { return m_interactive; }
+
+    // Writes text and a line break, after ending a status line that is
+    // shown; flushed at once. Main thread.
+    void Line(const std::string& text);
+
+    // On a terminal, replaces the status line with text; elsewhere does
+    // nothing. Main thread.
+    void Status(const std::string& text);
+
+    // Ends the status line, if one is shown, keeping its last text.
+    // Main thread.
+    void EndStatus();
+
+    // Writes question, reads one line from stdin and returns Yes for "y" or
+    // "yes" (any case, blanks around ignored), Interrupted when Ctrl-C came
+    // while it waited, and No for anything else, an empty line, the end of
+    // the input or no stdin at all. Main thread.
+    Answer Ask(const std::string& question, const Interrupt& interrupt);
+
+    // Returns whether stream is a terminal. Any thread.
+    static bool IsTerminal(std::FILE* stream);
+
+private:
+    std::FILE* m_stream;
+    bool m_interactive;
+    std::size_t m_statusLength = 0;
+    bool m_statusShown = false;
+};
+
+// Returns whether line says yes: "y" or "yes" in any case, with blanks and
+// line ends around it. Any thread.
+bool IsYes(const std::string& line);
+
+}  // namespace penflash
+
+#endif  // PENFLASH_TERMINAL_H

@@ -1,0 +1,324 @@
+#include "UpdateCommand.h"
+
+#include "DeviceCommands.h"
+#include "FileBytes.h"
+#include "LibraryErrors.h"
+#include "PenflashVersion.h"
+#include "Sha256.h"
+#include "Spinner.h"
+#include "TextFormat.h"
+
+namespace penflash {
+
+namespace {
+
+// How often the spinner turns while the search result is awaited.
+constexpr unsigned kSpinnerStepMs = 125;
+// The least time between two redraws of the progress bar, unless the
+// percentage changed.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+
+RunError LibraryError(const char* call, ORVANE_ERROR result, const std::string& message) {
+    return {message, call, static_cast<int>(result), LibraryErrorName(result)};
+}
+
+}  // namespace
+
+UpdateCommand::UpdateCommand(const Options& options, Terminal& terminal,
+                             const Interrupt& interrupt, const std::uint8_t* builtin,
+                             std::size_t builtinSize)
+    : m_options(options),
+      m_terminal(terminal),
+      m_interrupt(interrupt),
+      m_builtin(builtin),
+      m_builtinSize(builtinSize) {}
+
+RunReport UpdateCommand::Run() {
+    const auto start = Clock::now();
+    // Each step reports its own failure; the image is checked before the
+    // pen hears anything.
+    static_cast<void>(LoadImage() && IdentifyPen() && Confirm() && SwitchAndFind() && Transfer());
+    Close();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start - m_userTime).count();
+    m_report.AddPhase("total", seconds);
+    if (m_interruptHeld) m_report.SetInterruptHeld();
+    ShowResult(seconds);
+    return m_report;
+}
+
+bool UpdateCommand::Fail(ExitCode code, RunError error) {
+    m_report.SetExit(code);
+    m_report.SetError(std::move(error));
+    return false;
+}
+
+bool UpdateCommand::Interrupted() {
+    if (!m_interrupt.Requested()) return false;
+    m_terminal.EndStatus();
+    Fail(ExitCode::Cancelled,
+         {"interrupted (Ctrl-C) before the transfer; the pen's firmware was not changed",
+          "interrupt", std::nullopt, ""});
+    return true;
+}
+
+double UpdateCommand::EndPhase(const char* name, Clock::time_point start) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    m_report.AddPhase(name, seconds);
+    return seconds;
+}
+
+bool UpdateCommand::LoadImage() {
+    const auto start = Clock::now();
+    std::vector<std::uint8_t> file;
+    const std::uint8_t* stored = m_builtin;
+    std::size_t storedSize = m_builtinSize;
+    std::string source = "built-in";
+    std::string error;
+    if (!m_options.imagePath.empty()) {
+        source = m_options.imagePath;
+        // An SZDD container is at most 9/8 of its image plus its header.
+        if (!ReadFileBytes(m_options.imagePath, FirmwareImage::kMaxLength / 8 * 9 + 64, file,
+                           error)) {
+            return Fail(ExitCode::BadImage, {error, "image", std::nullopt, ""});
+        }
+        stored = file.data();
+        storedSize = file.size();
+    }
+    if (!FirmwareImage::FromStored(stored, storedSize, m_image, error)) {
+        return Fail(ExitCode::BadImage, {source + ": " + error, "image", std::nullopt, ""});
+    }
+    const auto& bytes = m_image.Bytes();
+    m_report.SetImage(source, m_image.WasCompressed(), bytes.size(),
+                      Sha256::HexOf(bytes.data(), bytes.size()));
+    if (m_options.imagePath.empty()) {
+        m_newVersion = PENFLASH_IMAGE_VERSION_NAME;
+        m_report.SetVersion("new", m_newVersion);
+    }
+    EndPhase("image", start);
+    return !Interrupted();
+}
+
+bool UpdateCommand::IdentifyPen() {
+    const auto start = Clock::now();
+    FWUDEVICEINFO info{};
+    const ORVANE_ERROR result = FWUIdentifyDevice(&info);
+    EndPhase("identify", start);
+    std::string current;
+    if (result == ORVANE_ERROR_NONE || result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
+        current = FormatVersion(info.dwFirmwareVersion);
+        m_report.SetIdentity(info.dwProductCode, info.dwExtraInfo);
+        m_report.SetVersion("current", current);
+        m_terminal.Line("Pen:               " PENFLASH_PRODUCT_NAME ", product code " +
+                        FormatHexByte(info.dwProductCode));
+    }
+    if (result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
+        const std::string why = "this pen (product code " + FormatHexByte(info.dwProductCode) +
+                                ") is not one this updater updates";
+        return Fail(ExitCode::PenRefused, LibraryError("FWUIdentifyDevice", result, why));
+    }
+    if (result == ORVANE_ERROR_DEVICE_NOT_FOUND) {
+        if (!PenInUpdateMode()) {
+            return Fail(ExitCode::NoPen, LibraryError("FWUIdentifyDevice", result, "no pen found"));
+        }
+        // A pen left in firmware-update mode, by an update that did not end
+        // for example: the search finds it without a switch.
+        m_terminal.Line("The pen is already in firmware-update mode; its firmware version "
+                        "cannot be read there.");
+        current = "unknown";
+        m_alreadyInUpdateMode = true;
+    } else if (result != ORVANE_ERROR_NONE) {
+        return Fail(ExitCode::PenRefused,
+                    LibraryError("FWUIdentifyDevice", result, LibraryErrorText(result)));
+    }
+    const auto& bytes = m_image.Bytes();
+    m_terminal.Line("Current firmware:  " + current);
+    m_terminal.Line("New firmware:      " +
+                    (m_newVersion.empty() ? m_options.imagePath : m_newVersion + " (built in)") +
+                    ", " + GroupDigits(bytes.size()) + " bytes");
+    return !Interrupted();
+}
+
+bool UpdateCommand::Confirm() {
+    m_terminal.Line("Warning: the update erases the notes stored in the pen. Copy them to the "
+                    "computer first.");
+    if (m_options.yes) return true;
+    const auto asked = Clock::now();
+    const Answer answer = m_terminal.Ask("Update the pen's firmware now? [y/N] ", m_interrupt);
+    m_userTime += Clock::now() - asked;
+    if (answer == Answer::Interrupted) return !Interrupted();
+    if (answer == Answer::No) {
+        return Fail(ExitCode::Cancelled,
+                    {"not confirmed; the pen's firmware was not changed", "confirmation",
+                     std::nullopt, ""});
+    }
+    return true;
+}
+
+bool UpdateCommand::SwitchAndFind() {
+    if (m_waiter.Target() == nullptr) {
+        return Fail(ExitCode::Failure,
+                    {"the search result target cannot be made", "search", std::nullopt, ""});
+    }
+    FWUInit();
+    m_libraryStarted = true;
+    const auto start = Clock::now();
+    m_terminal.Line(m_alreadyInUpdateMode ? "Looking for the pen in firmware-update mode..."
+                                          : "Switching the pen to firmware-update mode...");
+    const ORVANE_ERROR opened = FWUOpenDevice(m_waiter.Target());
+    EndPhase("switch", start);
+    if (opened != ORVANE_ERROR_NONE) {
+        return Fail(ExitForOpen(opened),
+                    LibraryError("FWUOpenDevice", opened, LibraryErrorText(opened)));
+    }
+    return !Interrupted() && WaitForPen();
+}
+
+bool UpdateCommand::WaitForPen() {
+    const auto start = Clock::now();
+    const auto limit = std::chrono::seconds(m_options.searchTimeoutSeconds);
+    const Spinner spinner("Waiting for the pen in firmware-update mode...");
+    if (!m_terminal.Interactive() && !m_alreadyInUpdateMode) {
+        m_terminal.Line("Waiting for the pen in firmware-update mode...");
+    }
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+    bool arrived = false;
+    while (!arrived) {
+        const double waited = std::chrono::duration<double>(Clock::now() - start).count();
+        m_terminal.Status(spinner.Render(waited));
+        if (Interrupted()) return false;
+        if (Clock::now() - start >= limit) break;
+        arrived = m_waiter.Wait(kSpinnerStepMs, wParam, lParam);
+    }
+    const double waited = EndPhase("search", start);
+    m_terminal.EndStatus();
+    if (!arrived) {
+        const std::string why = "the pen did not come back in firmware-update mode within " +
+                                std::to_string(m_options.searchTimeoutSeconds) + " s";
+        return Fail(ExitCode::PenNotBack, {why, "search", std::nullopt, ""});
+    }
+    const ExitCode outcome = ExitForSearch(wParam, lParam);
+    if (outcome == ExitCode::PenNotBack) {
+        const std::string why = "the pen did not come back in firmware-update mode after the switch";
+        return Fail(outcome, {why, "search", static_cast<int>(lParam), "NOT_FOUND_AFTER_SWITCH"});
+    }
+    if (outcome != ExitCode::Success) {
+        return Fail(outcome, {"no pen found in firmware-update mode", "search",
+                              static_cast<int>(lParam), "NOT_FOUND_NO_DEVICE"});
+    }
+    FWUDEVICEINFO info{};
+    FWUGetDeviceInfo(&info);
+    m_report.SetVersion("updateMode", FormatVersion(info.dwUpdateModeVersion));
+    m_terminal.Line("Pen found in firmware-update mode after " + FormatSeconds(waited) +
+                    " (its loader reports version " + FormatVersion(info.dwUpdateModeVersion) +
+                    ").");
+    return true;
+}
+
+bool UpdateCommand::Transfer() {
+    if (Interrupted()) return false;
+    const auto start = Clock::now();
+    const ORVANE_ERROR started = FWUStartFirmwareUpdate();
+    EndPhase("start", start);
+    if (started != ORVANE_ERROR_NONE) {
+        return Fail(ExitCode::TransferFailed,
+                    LibraryError("FWUStartFirmwareUpdate", started, LibraryErrorText(started)));
+    }
+
+    // From here on Ctrl-C waits: the pen takes the image only whole.
+    const auto& bytes = m_image.Bytes();
+    m_terminal.Line("Sending the firmware (" + GroupDigits(bytes.size()) +
+                    " bytes); do not unplug the pen.");
+    const auto sendStart = Clock::now();
+    m_lastDraw = sendStart;
+    FWUSetProgressCallback(&UpdateCommand::ProgressThunk, this);
+    // The library only reads the buffer; its parameter is not const for
+    // the sake of the calls' long-standing signatures.
+    const ORVANE_ERROR sent = FWUSendFirmware(const_cast<unsigned char*>(bytes.data()),
+                                              static_cast<int>(bytes.size()));
+    FWUSetProgressCallback(nullptr, nullptr);
+    m_terminal.EndStatus();
+    EndPhase("transfer", sendStart);
+    if (m_interruptHeld) m_terminal.Line("The transfer has ended (Ctrl-C was held until now).");
+    if (sent != ORVANE_ERROR_NONE) {
+        return Fail(ExitCode::TransferFailed,
+                    LibraryError("FWUSendFirmware", sent, LibraryErrorText(sent)));
+    }
+    return true;
+}
+
+void PENLINK_CALL UpdateCommand::ProgressThunk(void* context, unsigned sent, unsigned total) {
+    static_cast<UpdateCommand*>(context)->OnProgress(sent, total);
+}
+
+void UpdateCommand::OnProgress(unsigned sent, unsigned total) {
+    if (m_interrupt.Requested() && !m_interruptHeld) {
+        m_interruptHeld = true;
+        m_terminal.Line("Ctrl-C: the transfer goes on to its end, since an interrupted transfer "
+                        "would leave the pen half written.");
+    }
+    if (m_terminal.Interactive()) {
+        const unsigned percent = PercentDone(sent, total);
+        const auto now = Clock::now();
+        if (percent != m_lastPercentDrawn || now - m_lastDraw >= kRedrawInterval) {
+            m_terminal.Status("Sending " + m_bar.Render(sent, total));
+            m_lastPercentDrawn = percent;
+            m_lastDraw = now;
+        }
+        return;
+    }
+    for (unsigned percent : m_milestones.Advance(sent, total)) {
+        char head[24];
+        std::snprintf(head, sizeof head, "Sent %3u%%  ", percent);
+        m_terminal.Line(head + GroupDigits(sent) + " / " + GroupDigits(total) + " bytes");
+    }
+}
+
+void UpdateCommand::Close() {
+    if (!m_libraryStarted) return;
+    const auto start = Clock::now();
+    const ORVANE_ERROR closed = FWUCloseDevice();
+    EndPhase("close", start);
+    if (closed != ORVANE_ERROR_NONE && m_report.Exit() == ExitCode::Success) {
+        // The pen took the image and its first closing command already.
+        m_terminal.Line(std::string("Note: the final closing command failed: ") +
+                        LibraryErrorText(closed) + ".");
+    }
+}
+
+void UpdateCommand::ShowResult(double seconds) {
+    const std::string took = " Took " + FormatSeconds(seconds) + ".";
+    const ExitCode code = m_report.Exit();
+    if (code == ExitCode::Success) {
+        m_terminal.Line("Update complete: " +
+                        (m_newVersion.empty() ? std::string("the image was")
+                                              : "firmware " + m_newVersion + " was") +
+                        " sent and acknowledged." + took);
+        return;
+    }
+    const auto& error = m_report.Error();
+    const std::string why = error ? error->message : std::string("unknown");
+    const char* verdict = code == ExitCode::Cancelled ? "Update cancelled" : "Update failed";
+    m_terminal.Line(std::string(verdict) + " (" + ExitCodeName(code) + "): " + why + "." + took);
+    const char* hint = nullptr;
+    switch (code) {
+        case ExitCode::NoPen:
+            hint = "Connect the pen with its USB cable and try again.";
+            break;
+        case ExitCode::PenNotBack:
+            hint = "Unplug the pen, plug it in again and retry.";
+            break;
+        case ExitCode::BadImage:
+            hint = "Nothing was sent to the pen.";
+            break;
+        case ExitCode::TransferFailed:
+            hint = "Run `penflash update` again to retry; it also finds a pen that stayed in "
+                   "firmware-update mode.";
+            break;
+        default:
+            break;
+    }
+    if (hint != nullptr) m_terminal.Line(hint);
+}
+
+}  // namespace penflash

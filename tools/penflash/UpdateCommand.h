@@ -1,0 +1,82 @@
+// penflash update: the whole firmware update through the library's calls,
+// in their order: image, identity and versions, warning and confirmation,
+// switch and search, transfer, close.
+#ifndef PENFLASH_UPDATECOMMAND_H
+#define PENFLASH_UPDATECOMMAND_H
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "CommandLine.h"
+#include "FirmwareImage.h"
+#include "Interrupt.h"
+#include "ProgressBar.h"
+#include "ProgressMilestones.h"
+#include "RunReport.h"
+#include "SearchWaiter.h"
+#include "Terminal.h"
+
+namespace penflash {
+
+class UpdateCommand {
+public:
+    // builtin[0, builtinSize) is the image used when options.imagePath is
+    // empty. Makes the search target, so the main thread makes the object.
+    UpdateCommand(const Options& options, Terminal& terminal, const Interrupt& interrupt,
+                  const std::uint8_t* builtin, std::size_t builtinSize);
+
+    // Runs the update. Returns the report, whose exit code says how it
+    // ended: Success; BadImage before anything reached the pen; NoPen,
+    // PenRefused, PenNotBack; TransferFailed; Cancelled when not confirmed or
+    // interrupted before the transfer; Failure when the search target could
+    // not be made. Whatever happens after FWUInit, FWUCloseDevice follows.
+    // A Ctrl-C during the transfer is held until the transfer ends. Main
+    // thread, once.
+    RunReport Run();
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    bool LoadImage();
+    bool IdentifyPen();
+    bool Confirm();
+    bool SwitchAndFind();
+    bool WaitForPen();
+    bool Transfer();
+    void Close();
+    void ShowResult(double seconds);
+
+    // Records the failure and returns false.
+    bool Fail(ExitCode code, RunError error);
+    // When Ctrl-C came: records the cancellation and returns true.
+    bool Interrupted();
+    // Records the time since start as phase name and returns it in seconds.
+    double EndPhase(const char* name, Clock::time_point start);
+    void OnProgress(unsigned sent, unsigned total);
+    static void PENLINK_CALL ProgressThunk(void* context, unsigned sent, unsigned total);
+
+    const Options& m_options;
+    Terminal& m_terminal;
+    const Interrupt& m_interrupt;
+    const std::uint8_t* m_builtin;
+    std::size_t m_builtinSize;
+
+    RunReport m_report{"update"};
+    FirmwareImage m_image;
+    std::string m_newVersion;
+    SearchWaiter m_waiter;
+    bool m_alreadyInUpdateMode = false;  // no normal-mode pen, one in update mode
+    bool m_libraryStarted = false;  // FWUInit was called: FWUCloseDevice is owed
+    Clock::duration m_userTime{};   // time spent waiting for the user's answer
+
+    ProgressBar m_bar;
+    ProgressMilestones m_milestones;
+    unsigned m_lastPercentDrawn = 101;
+    Clock::time_point m_lastDraw;
+    bool m_interruptHeld = false;
+};
+
+}  // namespace penflash
+
+#endif  // PENFLASH_UPDATECOMMAND_H

@@ -89,9 +89,10 @@ SzddError SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std
 
 // Compresses data[0, size) into a complete mode 'A' container in out
 // (replacing its content), with lastNameChar in byte 9 of the header. The
-// parse is chosen for the smallest output given the longest match at each
-// position over the whole 4,096-byte window, including the spaces the
-// window holds before any output.
+// parse is chosen for the smallest output given, at each position, the
+// longest match over the whole 4,096-byte window (the spaces it holds
+// before any output included; matches of exactly three bytes are found
+// through a hash table and may occasionally be missed).
 // Returns None on success. Returns InputTooLarge (size above 4 GiB - 1) or
 // OutOfMemory with out empty.
 // Any thread.

@@ -16,7 +16,9 @@ constexpr std::uint8_t kWindowFill = 0x20;     // what the window holds before i
 constexpr std::size_t kMinMatch = 3;
 constexpr std::size_t kMaxMatch = 18;
 constexpr std::size_t kMaxGroupOutput = 8 * kMaxMatch;  // eight references of 18 bytes
-constexpr std::size_t kMaxGroupInput = 8 * 2;
+// A group takes at most 16 bytes after its flag byte; literal runs (empty
+// ones too) are copied 8 bytes at a time and may read up to 8 past its end.
+constexpr std::size_t kMaxGroupInput = 8 * 2 + 8;
 // A reference never produces more than 9 bytes per stream byte it occupies.
 constexpr std::uint64_t kMaxExpansion = kMaxMatch / 2;
 // The fast copies below write whole 8- or 16-byte chunks and may run up to
@@ -45,6 +47,20 @@ std::size_t DistanceBack(std::size_t produced, std::size_t position) {
 
 std::size_t WindowPosition(std::size_t produced, std::size_t distance) {
     return (kStartPosition + produced - distance) & kWindowMask;
+}
+
+// Number of consecutive 1 bits in flags from bit 0 up, at most limit (<= 8).
+inline unsigned CountTrailingOnes(unsigned flags, unsigned limit) {
+    const unsigned zeros = ~flags | (1u << limit);
+#if defined(__GNUC__)
+    return static_cast<unsigned>(__builtin_ctz(zeros));
+#else
+    unsigned n = 0;
+    while (((zeros >> n) & 1) == 0) {
+        ++n;
+    }
+    return n;
+#endif
 }
 
 // Copies a reference whose source lies wholly in the output already
@@ -161,16 +177,19 @@ SzddError SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std
         if (end - ip >= static_cast<std::ptrdiff_t>(kMaxGroupInput) &&
             limit - op >= static_cast<std::ptrdiff_t>(kMaxGroupOutput)) {
             // The whole group fits in what is left of input and output.
-            if (flags == 0xFF) {
+            // Each run of literals is one 8-byte copy, so that only the
+            // references branch: the flag bits follow no pattern that a
+            // branch predictor could learn.
+            unsigned items = 8;
+            for (;;) {
+                const unsigned literals = CountTrailingOnes(flags, items);
                 std::memcpy(op, ip, 8);
-                op += 8;
-                ip += 8;
-                continue;
-            }
-            for (int item = 0; item < 8; ++item, flags >>= 1) {
-                if (flags & 1) {
-                    *op++ = *ip++;
-                    continue;
+                op += literals;
+                ip += literals;
+                flags >>= literals;
+                items -= literals;
+                if (items == 0) {
+                    break;
                 }
                 const std::size_t position = ip[0] | (static_cast<std::size_t>(ip[1] & 0xF0) << 4);
                 const std::size_t length = (ip[1] & 0x0F) + kMinMatch;
@@ -183,6 +202,8 @@ SzddError SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std
                     CopyReferenceExact(base, produced, distance, length);
                 }
                 op += length;
+                flags >>= 1;
+                items -= 1;
             }
             continue;
         }

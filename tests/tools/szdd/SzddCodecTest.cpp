@@ -6,6 +6,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -41,10 +42,14 @@ Bytes Container(std::uint32_t declared, std::initializer_list<std::uint8_t> stre
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
+// Expands from a block of exactly the input's size, so that a sanitizer
+// build catches any read past the end.
 SzddError Expand(const Bytes& in, Bytes& out, bool keepPartial = false) {
     SzddExpandOptions options;
     options.keepPartialOutput = keepPartial;
-    return SzddExpand(in.data(), in.size(), out, options);
+    const std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[in.size()]);
+    std::copy(in.begin(), in.end(), exact.get());
+    return SzddExpand(exact.get(), in.size(), out, options);
 }
 
 // The format followed word for word: a 4,096-byte window, a write position,
@@ -231,6 +236,36 @@ TEST(SzddExpandTest, ReportsTruncatedAndMismatchedStreams) {
     EXPECT_EQ(out, Text("abcdefgh"));
     EXPECT_EQ(Expand(Container(0, {}), out), SzddError::None);
     EXPECT_TRUE(out.empty());
+}
+
+TEST(SzddExpandTest, StreamMayEndAnywhere) {
+    // Groups of eight references and of eight literals, cut after every
+    // byte, with a declared length well past the end so that the decoder
+    // takes its unchecked path as long as it can: it must hand over to the
+    // checked one without reading past the input.
+    Bytes stream;
+    for (int group = 0; group < 6; ++group) {
+        if (group % 3 == 2) {
+            stream.push_back(0xFF);
+            for (int i = 0; i < 8; ++i) {
+                stream.push_back(static_cast<std::uint8_t>('a' + group + i));
+            }
+        } else {
+            stream.push_back(0x00);
+            for (int i = 0; i < 8; ++i) {
+                stream.insert(stream.end(), {static_cast<std::uint8_t>(0xF0 + i), 0xF3});
+            }
+        }
+    }
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        bool truncated = false;
+        const Bytes expected = PlainDecode(stream.data(), cut, truncated);
+        Bytes c = Header(static_cast<std::uint32_t>(expected.size() + 1000));
+        c.insert(c.end(), stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut));
+        Bytes out;
+        EXPECT_EQ(Expand(c, out, true), truncated ? SzddError::TruncatedReference : SzddError::LengthShort);
+        EXPECT_EQ(out, expected) << "cut after " << cut;
+    }
 }
 
 TEST(SzddExpandTest, HugeDeclaredLengthAllocatesOnlyWhatTheStreamCanHold) {

@@ -8,8 +8,11 @@ namespace penflash {
 
 unsigned PercentDone(std::uint64_t sent, std::uint64_t total) noexcept {
     if (total == 0 || sent >= total) return 100;
-    // Split so that sent * 100 cannot overflow for any length.
-    return static_cast<unsigned>(sent / total * 100 + sent % total * 100 / total);
+    // Exact while sent * 100 fits; beyond that (far past any image) close
+    // enough, and never 100 before the end.
+    if (total <= UINT64_MAX / 100) return static_cast<unsigned>(sent * 100 / total);
+    const std::uint64_t percent = sent / (total / 100);
+    return static_cast<unsigned>(percent > 99 ? 99 : percent);
 }
 
 std::string ProgressBar::Render(std::uint64_t sent, std::uint64_t total) const {

@@ -1,0 +1,380 @@
+// penflash run as a user runs it, against each scenario of the emulated pen:
+// exit codes, the JSON report, the output, and the emulator's transcript of
+// what reached the pen.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "PenflashVersion.h"
+#include "Sha256.h"
+#include "SzddCodec.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A path of the build machine as this program sees it: under Wine the
+// Linux root is drive Z:.
+std::string NativePath(std::string path) {
+#ifdef _WIN32
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+#endif
+    return path;
+}
+
+const std::string& Program() {
+    static const std::string program = NativePath(PENFLASH_TEST_PROGRAM);
+    return program;
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string HashOf(const std::vector<std::uint8_t>& bytes) {
+    return penflash::Sha256::HexOf(bytes.data(), bytes.size());
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The emulator's transcript of one run.
+struct Transcript {
+    std::vector<std::string> lines;
+
+    static Transcript Read(const fs::path& path) {
+        Transcript t;
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            t.lines.push_back(line);
+        }
+        return t;
+    }
+
+    size_t Lines(const std::string& prefix) const {
+        size_t n = 0;
+        for (const auto& l : lines) n += l.rfind(prefix, 0) == 0;
+        return n;
+    }
+
+    bool Has(const std::string& text) const {
+        for (const auto& l : lines) {
+            if (l.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    // The image as the pen received it: the length from the begin report,
+    // then the bytes of each block report at its offset.
+    std::vector<std::uint8_t> Image() const {
+        std::vector<std::uint8_t> image;
+        size_t length = 0;
+        bool begun = false;
+        for (const auto& line : lines) {
+            if (line.rfind("OUT ", 0) != 0) continue;
+            std::vector<std::uint8_t> report;
+            for (size_t i = 4; i + 1 < line.size(); i += 3) {
+                report.push_back(static_cast<std::uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
+            }
+            if (report.size() < 7 || report[1] != 0x02) continue;
+            const size_t value = report[3] | report[4] << 8 | report[5] << 16 |
+                                 static_cast<size_t>(report[6]) << 24;
+            if (report[2] == 0x03) {
+                begun = true;
+                length = value;
+                image.clear();
+            } else if (report[2] == 0x02 && begun) {
+                EXPECT_EQ(value, image.size()) << "blocks out of order";
+                const size_t room = report.size() - 7;
+                const size_t left = length - image.size();
+                const size_t take = left >= room ? room & ~size_t{3} : left;
+                image.insert(image.end(), report.begin() + 7, report.begin() + 7 + take);
+                if (image.size() == length) begun = false;
+            }
+        }
+        return image;
+    }
+};
+
+// Sets an environment variable for the children started while it lives.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value) : m_name(name) {
+#ifdef _WIN32
+        SetEnvironmentVariableA(name, value.c_str());
+#else
+        setenv(name, value.c_str(), 1);
+#endif
+    }
+    ~ScopedEnvironment() {
+#ifdef _WIN32
+        SetEnvironmentVariableA(m_name, nullptr);
+#else
+        unsetenv(m_name);
+#endif
+    }
+
+private:
+    const char* m_name;
+};
+
+class PenflashCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+#ifdef _WIN32
+        const unsigned long pid = GetCurrentProcessId();
+#else
+        const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+        dir = fs::temp_directory_path() / ("penflash-test-" + std::to_string(pid)) / info->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir.parent_path()); }
+
+    std::string PathOf(const char* name) const { return (dir / name).string(); }
+
+    // Runs penflash against scenario with a transcript; further args follow.
+    RunResult Emulated(const std::string& command, const std::string& scenario,
+                       std::vector<std::string> args = {}, const std::string& input = "") {
+        std::vector<std::string> all = {command, "--emulate", scenario, "--transcript",
+                                        PathOf("transcript.log")};
+        all.insert(all.end(), args.begin(), args.end());
+        return RunProgram(Program(), all, input);
+    }
+
+    Transcript Log() const { return Transcript::Read(dir / "transcript.log"); }
+
+    static Json JsonOf(const RunResult& r) {
+        const Json json = Json::parse(r.out, nullptr, false);
+        EXPECT_FALSE(json.is_discarded()) << "stdout is not one JSON object:\n" << r.out;
+        return json;
+    }
+
+    fs::path dir;
+};
+
+const std::vector<std::uint8_t>& StandInImage() {
+    static const auto bytes = ReadBytes(NativePath(PENFLASH_TEST_IMAGE));
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(PenflashCliTest, HelpVersionAndUsageErrors) {
+    const RunResult help = RunProgram(Program(), {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* text : {"list", "info", "update", "Exit codes", "  7  "}) {
+        EXPECT_NE(help.out.find(text), std::string::npos) << text << " missing in\n" << help.out;
+    }
+    const RunResult version = RunProgram(Program(), {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_NE(version.out.find("penflash " PENFLASH_VERSION), std::string::npos);
+
+    const RunResult wrong = RunProgram(Program(), {"update", "--emulate", "no-such-scenario"});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_TRUE(wrong.out.empty());
+    EXPECT_NE(wrong.err.find("no-such-scenario"), std::string::npos);
+}
+
+TEST_F(PenflashCliTest, ListAndInfoLeaveThePenAsItIs) {
+    const RunResult list = Emulated("list", "normal", {"--json"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    const Json listed = JsonOf(list);
+    ASSERT_EQ(listed["devices"].size(), 1u) << "the mouse and keyboard are not the pen";
+    EXPECT_EQ(listed["devices"][0]["mode"], "normal");
+    EXPECT_EQ(listed["devices"][0]["outputReportLength"], 65);
+
+    const RunResult updateMode = Emulated("list", "update-mode");
+    EXPECT_EQ(updateMode.exitCode, 0);
+    EXPECT_NE(updateMode.out.find("update "), std::string::npos) << updateMode.out;
+    EXPECT_EQ(Emulated("list", "absent").exitCode, 3);
+
+    const RunResult info = Emulated("info", "normal", {"--json"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const Json identity = JsonOf(info);
+    EXPECT_EQ(identity["device"]["productCode"], 0x21);
+    EXPECT_EQ(identity["versions"]["current"], "2.05");
+    EXPECT_FALSE(Log().Has("switch to firmware-update mode")) << "info switched the pen";
+
+    const RunResult refused = Emulated("info", "refused", {"--json"});
+    EXPECT_EQ(refused.exitCode, 4);
+    EXPECT_EQ(JsonOf(refused)["device"]["productCode"], 0x7F);
+    EXPECT_EQ(Emulated("info", "held-open").exitCode, 4);
+}
+
+TEST_F(PenflashCliTest, UpdateStopsBeforeTheSwitchWhenThePenCannotBeUpdated) {
+    const RunResult absent = Emulated("update", "absent", {"--yes"});
+    EXPECT_EQ(absent.exitCode, 3) << absent.out;
+    EXPECT_EQ(Log().Lines("OUT "), 0u);
+
+    const RunResult refused = Emulated("update", "refused", {"--yes", "--json"});
+    EXPECT_EQ(refused.exitCode, 4) << refused.err;
+    const Json json = JsonOf(refused);
+    EXPECT_EQ(json["result"], "pen-refused");
+    EXPECT_EQ(json["error"]["name"], "ORVANE_ERROR_MODE_CHANGE_FAILED");
+    EXPECT_FALSE(Log().Has("switch to firmware-update mode"));
+
+    EXPECT_EQ(Emulated("update", "held-open", {"--yes"}).exitCode, 4);
+
+    // No --yes and nothing on stdin: the answer is no.
+    const RunResult declined = Emulated("update", "normal");
+    EXPECT_EQ(declined.exitCode, 8) << declined.out;
+    EXPECT_NE(declined.out.find("erases the notes"), std::string::npos) << declined.out;
+    EXPECT_FALSE(Log().Has("switch to firmware-update mode"));
+}
+
+TEST_F(PenflashCliTest, DamagedImageIsRefusedBeforeAnyReport) {
+    std::vector<std::uint8_t> container;
+    const std::vector<std::uint8_t> image(3001, 0x5A);
+    ASSERT_EQ(penlink::szdd::SzddCompress(image.data(), image.size(), container),
+              penlink::szdd::SzddError::None);
+    container[10] = static_cast<std::uint8_t>(container[10] + 1);  // declares one byte more
+    WriteBytes(dir / "damaged.szdd", container);
+
+    const RunResult damaged =
+        Emulated("update", "normal", {"--yes", "--json", "--image", PathOf("damaged.szdd")});
+    EXPECT_EQ(damaged.exitCode, 7) << damaged.err;
+    const Json json = JsonOf(damaged);
+    EXPECT_EQ(json["result"], "bad-image");
+    EXPECT_EQ(json["error"]["call"], "image");
+    const Transcript log = Log();
+    EXPECT_EQ(log.Lines("OUT "), 0u) << "a report was written before the image was checked";
+    EXPECT_FALSE(log.Has("opened"));
+
+    EXPECT_EQ(Emulated("update", "normal", {"--yes", "--image", PathOf("missing.bin")}).exitCode, 7);
+}
+
+TEST_F(PenflashCliTest, WholeUpdateOfTheNormalPen) {
+    // Confirmed on stdin, report on stdout, messages and progress on stderr.
+    const RunResult run = Emulated("update", "normal", {"--json"}, "yes\n");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    const Json json = JsonOf(run);
+    EXPECT_EQ(json["result"], "success");
+    EXPECT_TRUE(json["error"].is_null());
+    EXPECT_EQ(json["versions"]["current"], "2.05");
+    EXPECT_EQ(json["versions"]["new"], PENFLASH_IMAGE_VERSION_NAME);
+    EXPECT_EQ(json["versions"]["updateMode"], "1.02");
+    EXPECT_EQ(json["image"]["source"], "built-in");
+    EXPECT_EQ(json["image"]["length"], StandInImage().size());
+    EXPECT_EQ(json["image"]["sha256"], HashOf(StandInImage()));
+    for (const char* phase : {"identify", "switch", "search", "transfer", "close", "total"}) {
+        EXPECT_TRUE(json["durationsMs"].contains(phase)) << phase;
+    }
+    // The pen is back about a second after the switch, and paced at one
+    // report a millisecond takes the 951 blocks in about a second.
+    EXPECT_GE(json["durationsMs"]["search"].get<int>(), 900);
+    EXPECT_GE(json["durationsMs"]["transfer"].get<int>(), 900);
+
+    const Transcript log = Log();
+    EXPECT_EQ(log.Image(), StandInImage());
+    EXPECT_TRUE(log.Has("image complete"));
+    EXPECT_FALSE(log.Has("VIOLATION"));
+
+    EXPECT_EQ(Count(run.err, "Sent 100%"), 1u) << run.err;
+    EXPECT_EQ(Count(run.err, "Sent "), 10u) << run.err;
+    EXPECT_LT(run.err.find("Sent  10%"), run.err.find("Sent 100%"));
+    EXPECT_NE(run.err.find("Update complete"), std::string::npos) << run.err;
+}
+
+TEST_F(PenflashCliTest, ChosenImageReachesThePenExactly) {
+    std::vector<std::uint8_t> image(3001);  // not a whole number of blocks
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
+    std::vector<std::uint8_t> container;
+    ASSERT_EQ(penlink::szdd::SzddCompress(image.data(), image.size(), container),
+              penlink::szdd::SzddError::None);
+    WriteBytes(dir / "image.szdd", container);
+    WriteBytes(dir / "image.bin", image);
+
+    for (const char* file : {"image.szdd", "image.bin"}) {
+        // The transcript's file named by the environment, as for the
+        // emulated library.
+        const std::string log = PathOf((std::string(file) + ".log").c_str());
+        const ScopedEnvironment env("PENLINK_EMULATOR_LOG", log);
+        const RunResult run = RunProgram(
+            Program(), {"update", "--emulate", "update-mode", "--yes", "--json", "--image", PathOf(file)});
+        ASSERT_EQ(run.exitCode, 0) << file << "\n" << run.err;
+        const Json json = JsonOf(run);
+        EXPECT_EQ(json["image"]["compressed"], std::string(file) == "image.szdd") << file;
+        EXPECT_EQ(json["image"]["sha256"], HashOf(image)) << file;
+        EXPECT_FALSE(json["versions"].contains("new")) << "the version of a chosen image is unknown";
+        EXPECT_EQ(Transcript::Read(log).Image(), image) << file;
+    }
+}
+
+TEST_F(PenflashCliTest, FailuresAfterTheSwitchHaveTheirOwnCodesAndClose) {
+    const RunResult notBack =
+        Emulated("update", "never-returns", {"--yes", "--json", "--search-timeout", "1"});
+    EXPECT_EQ(notBack.exitCode, 5) << notBack.err;
+    EXPECT_EQ(JsonOf(notBack)["result"], "pen-not-back");
+
+    struct Case {
+        const char* scenario;
+        const char* call;
+        const char* name;
+    };
+    for (const Case& c : {Case{"bad-start-ack", "FWUStartFirmwareUpdate", "ORVANE_ERROR_BAD_ACK"},
+                          Case{"bad-image-ack", "FWUSendFirmware", "ORVANE_ERROR_BAD_ACK"},
+                          Case{"unplug-during-transfer", "FWUSendFirmware", "ORVANE_ERROR_WRITE_FAILED"}}) {
+        const RunResult run = Emulated("update", c.scenario, {"--yes", "--json"});
+        EXPECT_EQ(run.exitCode, 6) << c.scenario << "\n" << run.err;
+        const Json json = JsonOf(run);
+        EXPECT_EQ(json["error"]["call"], c.call) << c.scenario;
+        EXPECT_EQ(json["error"]["name"], c.name) << c.scenario;
+        EXPECT_EQ(Count(run.err, "Sent 100%"), std::string(c.scenario) == "bad-image-ack" ? 1u : 0u)
+            << c.scenario;
+        if (std::string(c.scenario) != "unplug-during-transfer") {
+            EXPECT_TRUE(Log().Has("closing command")) << c.scenario << ": the pen was not closed";
+        }
+    }
+}
+
+TEST_F(PenflashCliTest, CtrlCStopsBeforeTheTransferAndWaitsDuringIt) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Ctrl-C is sent to a child as a POSIX signal only";
+#else
+    {
+        ChildProcess child(Program(), {"update", "--emulate", "normal", "--yes", "--transcript",
+                                       PathOf("search.log")});
+        ASSERT_TRUE(child.WaitForOutput("Waiting for the pen", 10s)) << child.Out();
+        child.Interrupt();
+        EXPECT_EQ(child.Wait(30s), 8) << child.Out();
+        EXPECT_FALSE(Transcript::Read(dir / "search.log").Has("image of"));
+    }
+    ChildProcess child(Program(), {"update", "--emulate", "normal", "--yes", "--transcript",
+                                   PathOf("transfer.log")});
+    ASSERT_TRUE(child.WaitForOutput("Sent  10%", 10s)) << child.Out();
+    child.Interrupt();
+    EXPECT_EQ(child.Wait(30s), 0) << child.Out();
+    EXPECT_NE(child.Out().find("goes on to its end"), std::string::npos) << child.Out();
+    EXPECT_EQ(Count(child.Out(), "Sent 100%"), 1u);
+    EXPECT_EQ(Transcript::Read(dir / "transfer.log").Image(), StandInImage());
+#endif
+}

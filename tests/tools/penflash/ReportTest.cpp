@@ -1,0 +1,71 @@
+// The JSON report and the exit codes it names.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "ExitCode.h"
+#include "RunReport.h"
+
+using namespace penflash;
+using Json = nlohmann::json;
+
+TEST(ReportTest, FailedUpdateCarriesItsErrorAndPhasesInMilliseconds) {
+    RunReport report("update");
+    report.SetEmulated("bad-image-ack");
+    report.SetIdentity(0x21, 0x5A);
+    report.SetVersion("current", "2.05");
+    report.SetVersion("new", "2.47");
+    report.SetVersion("current", "2.06");  // a second value replaces the first
+    report.SetImage("built-in", false, 53256, std::string(64, 'a'));
+    report.AddPhase("search", 1.0046);
+    report.AddPhase("transfer", 0.9514);
+    report.SetExit(ExitCode::TransferFailed);
+    report.SetError({"the pen did not acknowledge as expected", "FWUSendFirmware", 6,
+                     "ORVANE_ERROR_BAD_ACK"});
+
+    const Json json = Json::parse(report.ToJson());
+    EXPECT_EQ(json["command"], "update");
+    EXPECT_EQ(json["result"], "transfer-failed");
+    EXPECT_EQ(json["exitCode"], 6);
+    EXPECT_EQ(json["emulated"], "bad-image-ack");
+    EXPECT_EQ(json["device"]["productCode"], 0x21);
+    EXPECT_EQ(json["versions"], (Json{{"current", "2.06"}, {"new", "2.47"}}));
+    EXPECT_EQ(json["image"]["length"], 53256);
+    EXPECT_EQ(json["durationsMs"], (Json{{"search", 1005}, {"transfer", 951}}));
+    EXPECT_EQ(json["error"]["call"], "FWUSendFirmware");
+    EXPECT_EQ(json["error"]["code"], 6);
+    EXPECT_EQ(json["error"]["name"], "ORVANE_ERROR_BAD_ACK");
+    EXPECT_FALSE(json.contains("devices"));
+}
+
+TEST(ReportTest, SuccessHasNullErrorAndAnEmptyListIsStillAList) {
+    RunReport list("list");
+    const Json json = Json::parse(list.ToJson());
+    EXPECT_EQ(json["result"], "success");
+    EXPECT_TRUE(json["error"].is_null());
+    EXPECT_EQ(json["devices"], Json::array());
+
+    // A path that is not UTF-8 (possible on Linux) must not break the report.
+    list.AddDevice({0x1209, 0x0002, "update", 65, 65, "/dev/hid\xff"});
+    const Json withDevice = Json::parse(list.ToJson());
+    EXPECT_EQ(withDevice["devices"][0]["productId"], "0x0002");
+    EXPECT_EQ(withDevice["devices"].size(), 1u);
+}
+
+TEST(ReportTest, EveryOutcomeHasItsOwnExitCode) {
+    std::set<std::string> names;
+    for (int code = 0; code <= 8; ++code) names.insert(ExitCodeName(static_cast<ExitCode>(code)));
+    EXPECT_EQ(names.size(), 9u);
+
+    EXPECT_EQ(ExitForSearch(SEARCH_FOUND, 0), ExitCode::Success);
+    EXPECT_EQ(ExitForSearch(SEARCH_NOT_FOUND, NOT_FOUND_AFTER_SWITCH), ExitCode::PenNotBack);
+    EXPECT_EQ(ExitForSearch(SEARCH_NOT_FOUND, NOT_FOUND_NO_DEVICE), ExitCode::NoPen);
+    EXPECT_EQ(ExitForSearch(7, 0), ExitCode::Failure);
+    EXPECT_EQ(ExitForIdentify(ORVANE_ERROR_DEVICE_NOT_FOUND), ExitCode::NoPen);
+    for (ORVANE_ERROR refused : {ORVANE_ERROR_MODE_CHANGE_FAILED, ORVANE_ERROR_OPEN_FAILED,
+                                 ORVANE_ERROR_TIMEOUT, ORVANE_ERROR_READ_FAILED}) {
+        EXPECT_EQ(ExitForIdentify(refused), ExitCode::PenRefused) << refused;
+    }
+    EXPECT_EQ(ExitForOpen(ORVANE_ERROR_MODE_CHANGE_FAILED), ExitCode::PenRefused);
+}

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
-#include <stdexcept>
+#include <exception>
 
 namespace penlink::szdd {
 
@@ -495,12 +494,17 @@ constexpr std::size_t kBlockSize = 1 << 16;
 SzddError SzddCompress(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out,
                        std::uint8_t lastNameChar) noexcept {
     out.clear();
-    if (static_cast<std::uint64_t>(size) > UINT32_MAX) {
+    const std::uint64_t size64 = size;  // compared as 64 bits on every target
+    if (size64 > UINT32_MAX) {
         return SzddError::InputTooLarge;
     }
+    // All literals, one flag byte per eight: no parse is longer.
+    const std::uint64_t worstCase = kHeaderSize + size64 + (size64 / 8 + 1);
+    if (worstCase > SIZE_MAX || kWindowSize + MatchFinder::kTextPadding > SIZE_MAX - size) {
+        return SzddError::OutOfMemory;  // only where size_t has 32 bits
+    }
     try {
-        const std::size_t worstCase = kHeaderSize + size + (size + 7) / 8;
-        out.resize(worstCase);
+        out.resize(static_cast<std::size_t>(worstCase));
 
         std::vector<std::uint8_t> text(kWindowSize + size + MatchFinder::kTextPadding, 0);
         std::fill_n(text.begin(), kWindowSize, kWindowFill);

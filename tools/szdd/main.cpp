@@ -91,31 +91,19 @@ std::string WriteReplacing(const std::string& target, const std::vector<std::uin
     return {};
 }
 
-int Compress(const std::string& in, const std::string& out) {
+// Reads in, runs codec (compress or expand) over it and writes the result
+// to out. Returns the exit status.
+template <typename Codec>
+int Convert(const std::string& in, const std::string& out, Codec codec) {
     std::vector<std::uint8_t> input;
     if (!ReadWholeFile(in, input)) {
         return Fail(in, "cannot read");
     }
-    std::vector<std::uint8_t> packed;
-    if (const auto e = szdd::SzddCompress(input.data(), input.size(), packed); e != szdd::SzddError::None) {
+    std::vector<std::uint8_t> result;
+    if (const szdd::SzddError e = codec(input.data(), input.size(), result); e != szdd::SzddError::None) {
         return Fail(in, szdd::SzddErrorText(e));
     }
-    if (const std::string problem = WriteReplacing(out, packed); !problem.empty()) {
-        return Fail(out, problem);
-    }
-    return 0;
-}
-
-int Expand(const std::string& in, const std::string& out) {
-    std::vector<std::uint8_t> packed;
-    if (!ReadWholeFile(in, packed)) {
-        return Fail(in, "cannot read");
-    }
-    std::vector<std::uint8_t> expanded;
-    if (const auto e = szdd::SzddExpand(packed.data(), packed.size(), expanded); e != szdd::SzddError::None) {
-        return Fail(in, szdd::SzddErrorText(e));
-    }
-    if (const std::string problem = WriteReplacing(out, expanded); !problem.empty()) {
+    if (const std::string problem = WriteReplacing(out, result); !problem.empty()) {
         return Fail(out, problem);
     }
     return 0;
@@ -151,10 +139,14 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     try {
         if (command == "compress" && argc == 4) {
-            return Compress(argv[2], argv[3]);
+            return Convert(argv[2], argv[3], [](const std::uint8_t* data, std::size_t size, auto& out) {
+                return szdd::SzddCompress(data, size, out);
+            });
         }
         if (command == "expand" && argc == 4) {
-            return Expand(argv[2], argv[3]);
+            return Convert(argv[2], argv[3], [](const std::uint8_t* data, std::size_t size, auto& out) {
+                return szdd::SzddExpand(data, size, out);
+            });
         }
         if (command == "info" && argc == 3) {
             return Info(argv[2]);

@@ -122,13 +122,10 @@ TEST(SzddHeaderTest, ReadsFieldsAndRejectsOtherInput) {
     for (std::size_t n = 0; n < kHeaderSize; ++n) {
         EXPECT_EQ(SzddParseHeader(c.data(), n, h), SzddError::TruncatedHeader) << n;
     }
-    const Bytes mz = Text("MZ\x90\x00 a Windows program, not a container");
-    EXPECT_EQ(SzddParseHeader(mz.data(), mz.size(), h), SzddError::NotSzdd);
+    const Bytes program = Text("MZ, a Windows program and no container");
+    EXPECT_EQ(SzddParseHeader(program.data(), program.size(), h), SzddError::NotSzdd);
     const Bytes shortOther = Text("SZ!");
     EXPECT_EQ(SzddParseHeader(shortOther.data(), shortOther.size(), h), SzddError::NotSzdd);
-    Bytes kwaj = Container(5, {});
-    kwaj[0] = 'K';
-    EXPECT_EQ(SzddParseHeader(kwaj.data(), kwaj.size(), h), SzddError::NotSzdd);
 }
 
 TEST(SzddHeaderTest, ExpandRefusesWhatItCannotDecode) {
@@ -182,26 +179,6 @@ TEST(SzddExpandTest, DecodesHandMadeStreams) {
     wrap.insert(wrap.end(), {0x00, 0xFE, 0xF1});
     EXPECT_EQ(Expand(wrap, out), SzddError::None);
     EXPECT_EQ(out, Text(sixteen + "efef"));
-}
-
-TEST(SzddExpandTest, ReferenceReachesBackTheWholeWindow) {
-    // 4,096 literals, then a reference to the current write position: the
-    // byte 4,096 back, which the window still holds until it is overwritten.
-    Bytes data(4096);
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        data[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
-    }
-    Bytes c = Header(4096 + 18);
-    for (std::size_t i = 0; i < data.size(); i += 8) {
-        c.push_back(0xFF);
-        c.insert(c.end(), data.begin() + static_cast<std::ptrdiff_t>(i), data.begin() + static_cast<std::ptrdiff_t>(i) + 8);
-    }
-    c.insert(c.end(), {0x00, 0xF0, 0xFF});  // position 0xFF0, 18 bytes
-    Bytes out;
-    ASSERT_EQ(Expand(c, out), SzddError::None);
-    Bytes expected = data;
-    expected.insert(expected.end(), data.begin(), data.begin() + 18);
-    EXPECT_EQ(out, expected);
 }
 
 // ------------------------------------------------- truncated and hostile
@@ -364,9 +341,9 @@ TEST(SzddRoundTripTest, AllByteValuesAndIncompressibleData) {
 }
 
 TEST(SzddRoundTripTest, ReferencesAcrossTheWindowWrap) {
-    // Blocks that recur 4,000 to 4,096 bytes later, with noise between, so
-    // that the useful sources sit near the far end of the window and the
-    // write position wraps many times.
+    // Blocks that recur 4,012 to 4,096 bytes later, with noise between, so
+    // that the useful sources sit at the far end of the window (the very
+    // last byte of it included) and the write position wraps many times.
     std::mt19937 rng(99);
     Bytes data;
     Bytes block(120);
@@ -376,7 +353,7 @@ TEST(SzddRoundTripTest, ReferencesAcrossTheWindowWrap) {
         }
         const std::size_t at = data.size();
         data.insert(data.end(), block.begin(), block.end());
-        const std::size_t gap = 4000 + rng() % 97 - block.size();
+        const std::size_t gap = 4096 - 12 * static_cast<std::size_t>(round % 8) - block.size();
         for (std::size_t i = 0; i < gap; ++i) {
             data.push_back(static_cast<std::uint8_t>(rng()));
         }

@@ -1,0 +1,124 @@
+#include "DialogWindow.h"
+
+#include <string>
+#include <utility>
+
+#include "Application.h"
+
+CDialogWindow::CDialogWindow(UINT templateId) : m_nDialogTemplateId(templateId) {}
+
+CDialogWindow::~CDialogWindow() {
+    if (m_hWnd != nullptr) {
+        // The window must not reach this object while it goes.
+        SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
+        DestroyWindow(m_hWnd);
+        m_hWnd = nullptr;
+    }
+}
+
+INT_PTR CDialogWindow::RunModal(HWND owner) {
+    if (m_hWnd != nullptr) return -1;
+    m_bModal = true;
+    const INT_PTR result = DialogBoxParamW(CApplication::ResourceHandle(),
+                                           MAKEINTRESOURCEW(m_nDialogTemplateId), owner,
+                                           &CDialogWindow::DialogProc,
+                                           reinterpret_cast<LPARAM>(this));
+    m_bModal = false;
+    return result;
+}
+
+bool CDialogWindow::CreateModeless(HWND parent, UINT templateId) {
+    if (m_hWnd != nullptr) return false;
+    m_bModal = false;
+    return CreateDialogParamW(CApplication::ResourceHandle(), MAKEINTRESOURCEW(templateId),
+                              parent, &CDialogWindow::DialogProc,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+void CDialogWindow::EndModal(INT_PTR result) {
+    if (m_hWnd != nullptr) EndDialog(m_hWnd, result);
+}
+
+bool CDialogWindow::DestroyWindowNow() {
+    return m_hWnd != nullptr && DestroyWindow(m_hWnd);
+}
+
+HWND CDialogWindow::Item(int id) const {
+    return m_hWnd != nullptr ? GetDlgItem(m_hWnd, id) : nullptr;
+}
+
+BOOL CDialogWindow::OnInitDialog() { return TRUE; }
+
+void CDialogWindow::OnOK() {
+    if (m_bModal) EndModal(IDOK);
+}
+
+void CDialogWindow::OnCancel() {
+    if (m_bModal) EndModal(IDCANCEL);
+}
+
+HBRUSH CDialogWindow::OnCtlColor(HDC, HWND, UINT) { return nullptr; }
+
+void CDialogWindow::OnDestroy() {}
+
+bool CDialogWindow::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message != WM_COMMAND || HIWORD(wParam) > 1) return false;
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        OnOK();
+        break;
+    case IDCANCEL:
+        OnCancel();
+        break;
+    default:
+        return false;
+    }
+    result = 0;
+    return true;
+}
+
+INT_PTR CALLBACK CDialogWindow::DialogProc(HWND hWnd, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    CDialogWindow* self = nullptr;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialogWindow*>(lParam);
+        SetWindowLongPtrW(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        self->m_hWnd = hWnd;
+    } else {
+        self = reinterpret_cast<CDialogWindow*>(GetWindowLongPtrW(hWnd, DWLP_USER));
+    }
+    if (self == nullptr) return FALSE;
+    const INT_PTR result = self->Dispatch(hWnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hWnd, DWLP_USER, 0);
+        self->m_hWnd = nullptr;
+    }
+    return result;
+}
+
+INT_PTR CDialogWindow::Dispatch(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) return OnInitDialog();
+    if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
+        // The brush is the dialog procedure's own result for these messages.
+        return reinterpret_cast<INT_PTR>(OnCtlColor(reinterpret_cast<HDC>(wParam),
+                                                    reinterpret_cast<HWND>(lParam),
+                                                    message - WM_CTLCOLORMSGBOX));
+    }
+    if (message == WM_DESTROY) {
+        OnDestroy();
+        return FALSE;
+    }
+    LRESULT result = 0;
+    if (!OnMessage(message, wParam, lParam, result)) return FALSE;
+    SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+CText WindowText(HWND window) {
+    const int length = window != nullptr ? GetWindowTextLengthW(window) : 0;
+    if (length <= 0) return CText();
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(window, &text[0], length + 1);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return CText(std::move(text));
+}

@@ -1,0 +1,44 @@
+// CFlashWizardApp: the firmware update wizard's application object. It reads
+// the device's model name and the carried firmware's version name from the
+// program's resources, runs the wizard once and lets the program end. It is
+// the home of the three values that complete the placeholders of the
+// wizard's texts.
+#ifndef FLASHWIZARD_FLASHWIZARDAPP_H
+#define FLASHWIZARD_FLASHWIZARDAPP_H
+
+#include "ui/Application.h"
+#include "ui/Text.h"
+
+class CFlashWizardApp : public CApplication {
+public:
+    CFlashWizardApp();
+    ~CFlashWizardApp() override;
+
+    // text with "[Product]", "[Version]" and "[CurrentVersion]" replaced by
+    // m_strProduct, m_strVersion and m_strCurrentVersion, in that order
+    // (CompletePlaceholders). Returns the completed copy; stores the number
+    // of replacements in *replaced when replaced is not null. User-interface
+    // thread.
+    CText ReplacePlaceholders(const CText& text, int* replaced = nullptr) const;
+
+    CText m_strVersion;         // "[Version]": resource FIRMWARE/VERSION_NAME
+    CText m_strCurrentVersion;  // "[CurrentVersion]": set by the explanation page
+    CText m_strProduct;         // "[Product]": resource FIRMWARE/PRODUCT_NAME
+
+protected:
+    // Reads the model and version names, runs the wizard. Returns FALSE
+    // always, so the program ends when the wizard has closed. Main thread.
+    BOOL InitInstance() override;
+};
+
+// The application object, for the pages and the prompts. Never null while
+// the program runs. Any thread.
+CFlashWizardApp* GetWizardApp();
+
+// The text of the resource of type "FIRMWARE" called name in the program's
+// resources, read as UTF-16LE up to its first NUL character or the end of
+// the resource, whichever comes first. Returns the empty text when the
+// resource is missing or cannot be loaded. Any thread.
+CText LoadFirmwareString(const wchar_t* name);
+
+#endif  // FLASHWIZARD_FLASHWIZARDAPP_H

@@ -1,0 +1,67 @@
+// COpenDevice: the second page (template 149). Each time it is shown it
+// starts the device library's search for the pen with its own window as the
+// target, and waits for WM_DEVICE_SEARCH_RESULT: a found pen advances the
+// wizard by itself; a pen not found is reported in the status text (1035),
+// leaving Back and Cancel to the user; a library that refuses to search ends
+// the wizard.
+//
+// Only the latest search counts. Starting a search ends the one before it
+// (the library's rule: the earlier one never answers), and a result of the
+// earlier one still waiting in the queue is dropped, so Back and Next in
+// quick succession leave one search and one result.
+#ifndef FLASHWIZARD_OPENDEVICE_H
+#define FLASHWIZARD_OPENDEVICE_H
+
+#include <windows.h>
+
+#include "WizardPage.h"
+#include "ui/Text.h"
+
+class COpenDevice : public CWizardPage {
+public:
+    // The page, without a window. Any thread; the rest runs on the
+    // user-interface thread.
+    COpenDevice();
+
+    // Sets Next's caption to string 9, shows the template's status text and
+    // starts a search (FWUOpenDevice). When the library refuses: string 8 in
+    // a message box if the pen could not be switched, then the quit request.
+    // Then enables Back and disables Next. Returns nothing. User-interface
+    // thread.
+    void OnSetActive() override;
+    // Asks the cancel confirmation; on agreement records that this page
+    // agreed, so that a later miss is ignored. Returns TRUE to let the cancel
+    // go on, FALSE to refuse it.
+    BOOL OnQueryCancel() override;
+    // Sets Next's caption to string 9 and brings back the status text that a
+    // result replaced. Returns 0, the welcome page.
+    LRESULT OnWizardBack() override;
+    // Disables Next and Back, enables Cancel, sets Next's caption to string
+    // 9. Returns 0, the explanation page.
+    LRESULT OnWizardNext() override;
+
+    // WM_DEVICE_SEARCH_RESULT. Found (wParam 1): enables Next, disables Back
+    // and advances the wizard; returns 1. Not found (wParam 2): unless the
+    // user has agreed to cancel, shows string 11 (lParam 1, the pen did not
+    // come back after the switch) or string 5 (any other lParam) as the
+    // status text; returns 2. Any other wParam: nothing, returns wParam.
+    LRESULT OnDeviceSearchResult(WPARAM wParam, LPARAM lParam);
+
+protected:
+    // The shared page initialisation with the placeholder pass. Returns TRUE.
+    BOOL OnInitDialog() override;
+    // WM_DEVICE_SEARCH_RESULT. Returns true when it handled the message,
+    // else what the base class returns.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void ShowNextCaption();
+    void RestoreStatusText();
+    void DropQueuedResults();
+
+    BOOL m_bCancelled = FALSE;  // the user agreed to cancel while asked here
+    CText m_strNextText;        // Next's caption on this page: string 9
+    CText m_strStatusText;      // the status text before a result replaced it
+};
+
+#endif  // FLASHWIZARD_OPENDEVICE_H

@@ -1,0 +1,92 @@
+// CWizardDialog: the wizard frame. A modal dialog (template 104) with a page
+// area and the buttons Back (12323), Next (12324, 12325 once it has become
+// Finish) and Cancel (2); it shows one page at a time, moves between pages
+// on Back and Next as the pages answer, turns Next into Finish on the last
+// page, asks the pages before cancelling and ends the modal run.
+//
+// The frame holds the pages in wizard order without owning them: they must
+// outlive the frame's window. Everything here runs on the user-interface
+// thread, inside the frame's modal run.
+#ifndef FLASHWIZARD_WIZARDDIALOG_H
+#define FLASHWIZARD_WIZARDDIALOG_H
+
+#include <windows.h>
+
+#include "WizardPage.h"
+#include "ui/DialogWindow.h"
+#include "ui/PageList.h"
+#include "ui/Text.h"
+
+class CWizardDialog : public CDialogWindow {
+public:
+    // A frame on template 104 with no page and no placeholder control. Any
+    // thread; every other function here runs on the user-interface thread.
+    CWizardDialog();
+    // Forgets the pages (they are not deleted).
+    ~CWizardDialog() override;
+
+    // Appends page at the end of the wizard and records in it templateId and
+    // this frame. Returns nothing. Before the modal run.
+    void AddPage(CWizardPage* page, UINT templateId);
+
+    // Shows the first page with Back disabled and Next enabled (or, when it
+    // is the only page, Next turned into an enabled Finish). Returns FALSE
+    // when there is no page, the shown page refuses to go, or the first page
+    // cannot be shown; TRUE when it is shown.
+    BOOL ShowFirstPage();
+    // Creates page's window if need be, hides the shown page and shows page
+    // at the placeholder's corner. Returns FALSE, changing no button, when
+    // the window cannot be created, OnCreatePage refuses, or the shown page
+    // refuses to go; TRUE when page is shown and active.
+    BOOL ActivatePage(CWizardPage* page);
+    // Hides the shown page if its OnKillActive agrees. Returns TRUE when no
+    // page is shown afterwards (also when none was), FALSE when it refused.
+    BOOL DeactivatePage();
+    // Turns the Next button into the Finish button (caption string 111, id
+    // 12325), enabled or not, with the focus. Returns nothing; does nothing
+    // once Next has been turned (there is no 12324 any more).
+    void SetFinishButton(BOOL enable);
+
+    // Back (12323): the page the shown page's OnWizardBack names. Next
+    // (12324): the page its OnWizardNext names; also called by pages that
+    // advance the wizard themselves. Finish (12325): ends the modal run with
+    // 12325 if the pages agree. None returns anything; each does nothing
+    // when no page is shown.
+    void OnBack();
+    void OnNext();
+    void OnFinish();
+
+    // Returns the frame's button id, or null when the frame has none with
+    // that id.
+    HWND Button(int id) const { return Item(id); }
+    // Enables or disables button id, if the frame has it. Returns nothing.
+    void EnableButton(int id, BOOL enable) const;
+    // Sets the caption of button id, if the frame has it. Returns nothing.
+    void SetButtonText(int id, const CText& text) const;
+    // Returns the shown page: the first page of the list that is active;
+    // null when none is.
+    CWizardPage* ActivePage() const;
+
+protected:
+    // The frame's initialisation shared with CMasterDlg: lets keyboard
+    // navigation enter the pages and shows the first page. Returns nothing.
+    void InitFrame();
+    // InitFrame; returns TRUE.
+    BOOL OnInitDialog() override;
+    // Asks every created page in list order; at the first refusal nothing
+    // happens. Otherwise closes the device library's exchange and ends the
+    // modal run with IDCANCEL. Returns nothing.
+    void OnCancel() override;
+    // The frame's window goes: every created page that agrees
+    // (OnKillActive) gets OnDestroyPage and loses its window. Returns
+    // nothing.
+    void OnDestroy() override;
+    // Commands 12323, 12324 and 12325. Returns true when it handled the
+    // message (result 0), else what the base class returns.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    CPageList<CWizardPage> m_pages;  // wizard order; not owned
+    UINT m_nPlaceholderId = 0;       // control whose corner places the pages
+};
+
+#endif  // FLASHWIZARD_WIZARDDIALOG_H

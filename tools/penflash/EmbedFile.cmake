@@ -1,5 +1,6 @@
 # Writes the bytes of INPUT into OUTPUT as a C++ source that defines
-# penflash::kBuiltinImage and penflash::kBuiltinImageSize.
+# penflash::kBuiltinImage and penflash::kBuiltinImageSize. A 0 closes the
+# array, so that an empty file still gives valid C++; the size leaves it out.
 # Usage: cmake -DINPUT=file -DOUTPUT=file.cpp -P EmbedFile.cmake
 file(READ "${INPUT}" _hex HEX)
 file(SIZE "${INPUT}" _size)

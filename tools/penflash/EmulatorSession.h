@@ -15,6 +15,7 @@ namespace penflash {
 
 class EmulatorSession {
 public:
+    // Nothing in place yet. Main thread.
     EmulatorSession();
     // Resets the library (which drops the pen it holds and ends a search),
     // then puts the real backend back. Main thread.

@@ -17,6 +17,7 @@ public:
     // No pen firmware comes near this; a larger file is taken for a mistake.
     static constexpr std::size_t kMaxLength = 16u * 1024u * 1024u;
 
+    // An empty image. Any thread.
     FirmwareImage() = default;
 
     // Makes the image from the stored bytes data[0, size). An SZDD container
@@ -29,6 +30,8 @@ public:
     static bool FromStored(const std::uint8_t* data, std::size_t size, FirmwareImage& image,
                            std::string& error);
 
+    // Return the image (empty before FromStored succeeded), whether it came
+    // from an SZDD container, and the length of what was stored. Any thread.
     const std::vector<std::uint8_t>& Bytes() const { return m_bytes; }
     bool WasCompressed() const { return m_compressed; }
     std::size_t StoredLength() const { return m_storedLength; }

@@ -12,6 +12,7 @@ namespace penflash {
 
 class ProgressBar {
 public:
+    // A bar of width characters between its brackets. Any thread.
     explicit ProgressBar(std::size_t width = 30) : m_width(width) {}
 
     // Returns the line for sent of total bytes. The bar and the percentage

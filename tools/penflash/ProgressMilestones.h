@@ -11,7 +11,8 @@ namespace penflash {
 
 class ProgressMilestones {
 public:
-    // step: the distance between two reported percentages, 1 to 100.
+    // step: the distance between two reported percentages, 1 to 100 (10
+    // for anything else). Any thread.
     explicit ProgressMilestones(unsigned step = 10) : m_step(step == 0 || step > 100 ? 10 : step) {}
 
     // Returns the multiples of the step (in percent, rising) that sent of

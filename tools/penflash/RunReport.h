@@ -34,34 +34,46 @@ struct RunError {
 
 class RunReport {
 public:
+    // Every member function: any thread, one at a time per object.
     explicit RunReport(std::string command) : m_command(std::move(command)) {}
 
+    // Names the emulated scenario the run used. Returns nothing.
     void SetEmulated(const std::string& scenario) { m_scenario = scenario; }
+    // Sets the outcome (Success until set). Returns nothing.
     void SetExit(ExitCode code) { m_exit = code; }
+    // Returns the outcome set last, Success when none was.
     ExitCode Exit() const { return m_exit; }
+    // Records why the run failed. Returns nothing.
     void SetError(RunError error) { m_error = std::move(error); }
+    // Returns the error recorded, or nothing when the run has not failed.
     const std::optional<RunError>& Error() const { return m_error; }
 
-    // The pen's identity from its normal-mode reply.
+    // Records the pen's identity from its normal-mode reply. Returns nothing.
     void SetIdentity(std::uint32_t productCode, std::uint32_t extraInfo) {
         m_productCode = productCode;
         m_extraInfo = extraInfo;
     }
-    // A named version ("current", "new", "updateMode", "second", "third").
+    // Records a named version ("current", "new", "updateMode", "second",
+    // "third"); a second value for a name replaces the first. Returns
+    // nothing.
     void SetVersion(const std::string& name, const std::string& version);
+    // Records the image sent. Returns nothing.
     void SetImage(const std::string& source, bool compressed, std::uint64_t length,
                   std::string sha256);
-    // A phase's duration; phases keep the order in which they were added.
+    // Records a phase's duration; phases keep the order in which they were
+    // added. Returns nothing.
     void AddPhase(const std::string& name, double seconds);
+    // Adds one matching HID interface to the list. Returns nothing.
     void AddDevice(DeviceEntry entry);
-    // Marks a Ctrl-C that came during the transfer and was held until its end.
+    // Marks a Ctrl-C that came during the transfer and was held until its
+    // end. Returns nothing.
     void SetInterruptHeld() { m_interruptHeld = true; }
 
     // Returns the report as one JSON object (indented text, ending in a line
     // break): "command", "result" (the exit code's name), "exitCode", then
-    // whichever of "emulated", "device", "versions", "image", "devices",
-    // "durationsMs", "interruptHeld" were set, and "error" (null on success).
-    // Any thread.
+    // whichever of "emulated", "device", "versions", "image", "devices"
+    // (always for "list"), "durationsMs", "interruptHeld" were set, and
+    // "error" (null on success). Bytes that are not UTF-8 are replaced.
     std::string ToJson() const;
 
 private:

@@ -14,6 +14,7 @@ namespace penflash {
 
 class Sha256 {
 public:
+    // An empty message. Any thread.
     Sha256();
 
     // Adds size bytes at data to the message. Any thread, one at a time per

@@ -10,6 +10,7 @@ namespace penflash {
 
 class Spinner {
 public:
+    // text: what is awaited. Any thread.
     explicit Spinner(std::string text) : m_text(std::move(text)) {}
 
     // Returns the line after seconds of waiting: a turning stroke (a quarter

@@ -17,7 +17,7 @@ enum class Answer { Yes, No, Interrupted };
 class Terminal {
 public:
     // stream: where the messages go. Whether it is a terminal decides
-    // between a redrawn status line and plain lines.
+    // between a redrawn status line and plain lines. Main thread.
     explicit Terminal(std::FILE* stream);
 
     // Returns whether the stream is a terminal (a console on Windows).

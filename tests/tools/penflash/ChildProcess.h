@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+// Every member is for the thread that made the object.
 class ChildProcess {
 public:
     // Starts program with args; input is written to its stdin, which is then
@@ -19,6 +20,7 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    // Returns whether the child was started.
     bool Started() const;
 
     // Waits until the child's stdout holds text. Returns false when the
@@ -32,6 +34,7 @@ public:
     // or -1 when it did not end within limit (it is then killed).
     int Wait(std::chrono::milliseconds limit);
 
+    // Return what the child wrote to stdout and stderr so far.
     std::string Out() const;
     std::string Err() const;
 
@@ -47,7 +50,9 @@ struct RunResult {
     std::string err;
 };
 
-// Runs program with args and input until it ends (at most 60 s).
+// Runs program with args and input until it ends. Returns its exit code
+// (-1 when it could not be started or ran over 60 s and was killed) and its
+// output. Any thread.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& input = "");
 

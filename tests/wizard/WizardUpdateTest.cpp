@@ -1,0 +1,122 @@
+// The wizard under Wine on the emulated pen, driven as its user would: the
+// whole update, and the failures that end the wizard with a message.
+// Screenshots of every page of the update go to build/<preset>/screenshots.
+#include <gtest/gtest.h>
+
+#include "driver/PenTranscript.h"
+#include "driver/WizardChecks.h"
+#include "driver/WizardDriver.h"
+
+using namespace wizard_test;
+
+namespace {
+
+// This program's frames sit in the top-left corner, above other windows, so
+// that the screenshots show them whole.
+constexpr POINT kCorner{0, 0};
+
+}  // namespace
+
+TEST(WizardUpdate, WholeUpdateOfTheNormalPen) {
+    WizardRun run("normal", "update");
+    ASSERT_TRUE(run.Started());
+    const HWND frame = run.WaitForFrame(kCorner, true);
+    ASSERT_NE(frame, nullptr);
+
+    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000))
+        << ::testing::PrintToString(PageTexts(VisiblePage(frame)));
+    EXPECT_EQ(WindowTextOf(frame), kCaption);
+    ExpectButtons(frame, "12323 < &Back disabled | 12324 &Next > enabled | 2 &Cancel enabled");
+    SaveScreenshot(frame, L"1-welcome");
+
+    Click(frame, kNext);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return PageTexts(VisiblePage(frame)) == kOpenDeviceTexts && Button(frame, kBack).enabled; },
+        5000));
+    ExpectButtons(frame, "12323 < &Back enabled | 12324 &Next disabled | 2 &Cancel enabled");
+    SaveScreenshot(frame, L"2-searching");
+
+    // The pen comes back in its update mode and the page moves on by itself.
+    ASSERT_TRUE(WaitForPage(frame, kExplanationTexts, 15000))
+        << ::testing::PrintToString(PageTexts(VisiblePage(frame)));
+    ExpectButtons(frame, "12323 < &Back disabled | 12324 &Update enabled | 2 &Cancel enabled");
+    SaveScreenshot(frame, L"3-versions");
+
+    Click(frame, kNext);
+    ASSERT_TRUE(WaitForPage(frame, kUpgradeTexts, 5000));
+    ExpectButtons(frame, "12323 < &Back disabled | 12324 &Next disabled | 2 &Cancel disabled");
+    SaveScreenshot(frame, L"4-updating");
+
+    // No click: the update runs and the finish page follows.
+    ASSERT_TRUE(WaitForPage(frame, kFinishTexts, 20000))
+        << ::testing::PrintToString(PageTexts(VisiblePage(frame)));
+    ExpectButtons(frame, "12323 < &Back disabled | 12325 &Finish enabled | 2 &Cancel disabled");
+    EXPECT_FALSE(Button(frame, kNext).exists);
+    EXPECT_TRUE(WaitUntil([&] { return Button(frame, kFinish).focused; }, 2000))
+        << "Finish does not have the focus";
+    SaveScreenshot(frame, L"5-finished");
+
+    Click(frame, kFinish);
+    ASSERT_TRUE(run.WaitForExit(5000)) << "the wizard did not end after Finish";
+    EXPECT_FALSE(IsWindow(frame));
+
+    const Lines transcript = run.Transcript();
+    Bytes image;
+    std::string why;
+    ASSERT_TRUE(ReassembleImage(transcript, image, why)) << why;
+    const Bytes expected = ExpectedImage();
+    ASSERT_EQ(expected.size(), 53256u);
+    EXPECT_TRUE(image == expected) << "the pen received another image";
+    EXPECT_EQ(CountLines(transcript, "EVENT search result"), 1);
+    EXPECT_EQ(CountLines(transcript, "EVENT image complete"), 1);
+    // One closing command ends the transfer, the second one the wizard's close.
+    EXPECT_EQ(CountLines(transcript, "EVENT closing command"), 2);
+    EXPECT_TRUE(run.LeftoverTempFiles().empty());
+}
+
+TEST(WizardUpdate, PenThatCannotBeSwitchedEndsTheWizardWithString8) {
+    // refused: a model that the library does not update; silent: a pen that
+    // never answers (the library waits three seconds for it).
+    for (const char* scenario : {"refused", "silent"}) {
+        SCOPED_TRACE(scenario);
+        WizardRun run(scenario, scenario);
+        ASSERT_TRUE(run.Started());
+        const HWND frame = run.WaitForFrame(kCorner, false);
+        ASSERT_NE(frame, nullptr);
+        ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000));
+        Click(frame, kNext);
+        ExpectFatalMessageAndEnd(run, kString8, 10000);
+        EXPECT_EQ(CountLines(run.Transcript(), "EVENT search result"), 0);
+    }
+}
+
+TEST(WizardUpdate, RefusedStartShowsString5AndSendsNoImage) {
+    WizardRun run("bad-start-ack", "bad-start");
+    ASSERT_TRUE(run.Started());
+    const HWND frame = run.WaitForFrame(kCorner, false);
+    ASSERT_NE(frame, nullptr);
+    AdvanceToExplanationPage(frame);
+    Click(frame, kNext);
+    ExpectFatalMessageAndEnd(run, kString5, 10000);
+    const Lines transcript = run.Transcript();
+    EXPECT_EQ(CountLines(transcript, "EVENT image of"), 0);
+    EXPECT_EQ(CountLines(transcript, "OUT 00 02 03"), 0) << "an image was announced";
+    EXPECT_TRUE(run.LeftoverTempFiles().empty());
+}
+
+TEST(WizardUpdate, FailedTransferShowsString6) {
+    // unplug-during-transfer: the pen goes after 100 blocks; bad-image-ack:
+    // it takes the whole image and then answers wrongly.
+    for (const char* scenario : {"unplug-during-transfer", "bad-image-ack"}) {
+        SCOPED_TRACE(scenario);
+        WizardRun run(scenario, scenario);
+        ASSERT_TRUE(run.Started());
+        const HWND frame = run.WaitForFrame(kCorner, false);
+        ASSERT_NE(frame, nullptr);
+        AdvanceToExplanationPage(frame);
+        Click(frame, kNext);
+        ExpectFatalMessageAndEnd(run, kString6, 20000);
+        EXPECT_EQ(CountLines(run.Transcript(), "EVENT image of 53256 bytes announced"), 1);
+        EXPECT_TRUE(run.LeftoverTempFiles().empty());
+    }
+}

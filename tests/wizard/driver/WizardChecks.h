@@ -1,0 +1,44 @@
+// Checks and steps that the wizard's tests share.
+#ifndef FLASHWIZARD_TESTS_WIZARDCHECKS_H
+#define FLASHWIZARD_TESTS_WIZARDCHECKS_H
+
+#include <windows.h>
+
+#include <string>
+
+#include "WizardDriver.h"
+
+namespace wizard_test {
+
+// "<id> <caption> enabled|disabled" of the frame's button id, or "none".
+std::string Describe(HWND frame, int id);
+
+// The frame's three buttons described, Back, Next (or Finish) and Cancel,
+// one after the other: "12323 < &Back disabled | 12324 &Next > enabled |
+// 2 &Cancel enabled".
+std::string DescribeButtons(HWND frame);
+
+// Expects DescribeButtons(frame) to read expected, allowing the wizard up to
+// two seconds to finish the step that it is in the middle of.
+void ExpectButtons(HWND frame, const std::string& expected);
+
+// Saves what the screen shows of frame as <name>.png in the screenshot
+// folder and fails the test when the picture is blank.
+void SaveScreenshot(HWND frame, const wchar_t* name);
+
+// From the welcome page to the explanation page: checks the welcome page,
+// presses Next and waits until the pen has been found (Next reads
+// "&Update"). Fails the test when it does not get there.
+void AdvanceToExplanationPage(HWND frame);
+
+// Waits for a message box with text, the wizard's caption, an icon and the
+// one button OK, presses OK and checks that the wizard then ends.
+void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs);
+
+// Presses Cancel and answers the question (string 4, Yes and No, the
+// wizard's caption) with answer.
+void CancelAndAnswer(WizardRun& run, HWND frame, int answer);
+
+}  // namespace wizard_test
+
+#endif  // FLASHWIZARD_TESTS_WIZARDCHECKS_H

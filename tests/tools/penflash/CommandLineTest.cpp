@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "CommandLine.h"
-#include "PenflashVersion.h"
 
 using namespace penflash;
 
@@ -66,18 +65,4 @@ TEST(CommandLineTest, MistakesAreUsageErrorsWithAMessage) {
         EXPECT_FALSE(o.err.empty()) << joined;
         EXPECT_TRUE(o.out.empty()) << joined;
     }
-}
-
-TEST(CommandLineTest, HelpShowsTheExitCodesAndVersionTheProjectVersion) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{"--help"}, {"update", "--help"}}) {
-        const Options help = Parse(args);
-        EXPECT_EQ(help.action, Action::Exit);
-        EXPECT_EQ(help.exitCode, ExitCode::Success);
-        EXPECT_NE(help.out.find(ExitCodeTable()), std::string::npos) << help.out;
-    }
-    EXPECT_NE(Parse({"update", "--help"}).out.find("--image"), std::string::npos);
-
-    const Options version = Parse({"--version"});
-    EXPECT_EQ(version.exitCode, ExitCode::Success);
-    EXPECT_EQ(version.out, "penflash " PENFLASH_VERSION "\n");
 }

@@ -66,10 +66,6 @@ TEST(ProgressTest, JumpsShortImagesAndSetbacks) {
     EXPECT_TRUE(back.Advance(30, 100).empty());
     EXPECT_EQ(back.Advance(60, 100), (std::vector<unsigned>{60}));
 
-    ProgressMilestones quarters(25);
-    EXPECT_EQ(quarters.Advance(99, 100), (std::vector<unsigned>{25, 50, 75}));
-    EXPECT_EQ(quarters.Advance(100, 100), (std::vector<unsigned>{100}));
-
     ProgressMilestones odd(30);  // steps that do not divide 100 still end at 100
     EXPECT_EQ(odd.Advance(100, 100), (std::vector<unsigned>{30, 60, 90, 100}));
 }

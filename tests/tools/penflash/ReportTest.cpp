@@ -1,10 +1,8 @@
-// The JSON report and the exit codes it names.
+// The JSON report.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include <set>
 
-#include "ExitCode.h"
 #include "RunReport.h"
 
 using namespace penflash;
@@ -51,21 +49,4 @@ TEST(ReportTest, SuccessHasNullErrorAndAnEmptyListIsStillAList) {
     const Json withDevice = Json::parse(list.ToJson());
     EXPECT_EQ(withDevice["devices"][0]["productId"], "0x0002");
     EXPECT_EQ(withDevice["devices"].size(), 1u);
-}
-
-TEST(ReportTest, EveryOutcomeHasItsOwnExitCode) {
-    std::set<std::string> names;
-    for (int code = 0; code <= 8; ++code) names.insert(ExitCodeName(static_cast<ExitCode>(code)));
-    EXPECT_EQ(names.size(), 9u);
-
-    EXPECT_EQ(ExitForSearch(SEARCH_FOUND, 0), ExitCode::Success);
-    EXPECT_EQ(ExitForSearch(SEARCH_NOT_FOUND, NOT_FOUND_AFTER_SWITCH), ExitCode::PenNotBack);
-    EXPECT_EQ(ExitForSearch(SEARCH_NOT_FOUND, NOT_FOUND_NO_DEVICE), ExitCode::NoPen);
-    EXPECT_EQ(ExitForSearch(7, 0), ExitCode::Failure);
-    EXPECT_EQ(ExitForIdentify(ORVANE_ERROR_DEVICE_NOT_FOUND), ExitCode::NoPen);
-    for (ORVANE_ERROR refused : {ORVANE_ERROR_MODE_CHANGE_FAILED, ORVANE_ERROR_OPEN_FAILED,
-                                 ORVANE_ERROR_TIMEOUT, ORVANE_ERROR_READ_FAILED}) {
-        EXPECT_EQ(ExitForIdentify(refused), ExitCode::PenRefused) << refused;
-    }
-    EXPECT_EQ(ExitForOpen(ORVANE_ERROR_MODE_CHANGE_FAILED), ExitCode::PenRefused);
 }

@@ -27,6 +27,11 @@ bool Enumerate(std::vector<DeviceEntry>& entries) {
 
 }  // namespace
 
+std::string RefusedPenText(std::uint32_t productCode) {
+    return "this pen (product code " + FormatHexByte(productCode) +
+           ") is not one this updater updates";
+}
+
 bool PenInUpdateMode() {
     std::vector<DeviceEntry> entries;
     if (!Enumerate(entries)) return false;
@@ -86,10 +91,10 @@ RunReport ShowDeviceInfo(Terminal& terminal) {
         message = "the pen is in firmware-update mode, where it does not tell its identity; "
                   "`penflash update` goes on with it";
     } else if (result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
-        message = "this pen (product code " + FormatHexByte(info.dwProductCode) +
-                  ") is not one this updater updates";
+        message = RefusedPenText(info.dwProductCode);
     }
-    terminal.Line("No identity: " + message + ".");
+    terminal.Line((result == ORVANE_ERROR_MODE_CHANGE_FAILED ? "Refused: " : "No identity: ") +
+                  message + ".");
     report.SetError({message, "FWUIdentifyDevice", result, LibraryErrorName(result)});
     return report;
 }

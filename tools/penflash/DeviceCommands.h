@@ -2,6 +2,9 @@
 #ifndef PENFLASH_DEVICECOMMANDS_H
 #define PENFLASH_DEVICECOMMANDS_H
 
+#include <cstdint>
+#include <string>
+
 #include "RunReport.h"
 #include "Terminal.h"
 
@@ -20,6 +23,10 @@ RunReport ListDevices(Terminal& terminal);
 // answer; NoPen when no pen is in normal mode (a pen already in
 // firmware-update mode is mentioned). Main thread.
 RunReport ShowDeviceInfo(Terminal& terminal);
+
+// Returns why a pen with productCode is refused, in a few words without a
+// final full stop. Any thread.
+std::string RefusedPenText(std::uint32_t productCode);
 
 // Returns whether a pen in firmware-update mode is among the HID interfaces
 // (FWUEnumDevices). Main thread.

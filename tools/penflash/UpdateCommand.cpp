@@ -108,13 +108,14 @@ bool UpdateCommand::IdentifyPen() {
         current = FormatVersion(info.dwFirmwareVersion);
         m_report.SetIdentity(info.dwProductCode, info.dwExtraInfo);
         m_report.SetVersion("current", current);
-        m_terminal.Line("Pen:               " PENFLASH_PRODUCT_NAME ", product code " +
-                        FormatHexByte(info.dwProductCode));
     }
     if (result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
-        const std::string why = "this pen (product code " + FormatHexByte(info.dwProductCode) +
-                                ") is not one this updater updates";
-        return Fail(ExitCode::PenRefused, LibraryError("FWUIdentifyDevice", result, why));
+        return Fail(ExitCode::PenRefused, LibraryError("FWUIdentifyDevice", result,
+                                                       RefusedPenText(info.dwProductCode)));
+    }
+    if (result == ORVANE_ERROR_NONE) {
+        m_terminal.Line("Pen:               " PENFLASH_PRODUCT_NAME ", product code " +
+                        FormatHexByte(info.dwProductCode));
     }
     if (result == ORVANE_ERROR_DEVICE_NOT_FOUND) {
         if (!PenInUpdateMode()) {

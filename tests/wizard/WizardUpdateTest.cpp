@@ -120,3 +120,19 @@ TEST(WizardUpdate, FailedTransferShowsString6) {
         EXPECT_TRUE(run.LeftoverTempFiles().empty());
     }
 }
+
+TEST(WizardUpdate, ImageThatCannotBePreparedLeavesThePenAlone) {
+    // No temporary folder to expand the image in: the wizard says so with
+    // string 6 and ends before it puts the pen into its receiving state.
+    WizardRun run("normal", "no-temp", false);
+    ASSERT_TRUE(run.Started());
+    const HWND frame = run.WaitForFrame(kCorner, false);
+    ASSERT_NE(frame, nullptr);
+    AdvanceToExplanationPage(frame);
+    Click(frame, kNext);
+    ExpectFatalMessageAndEnd(run, kString6, 10000);
+    const Lines transcript = run.Transcript();
+    EXPECT_EQ(CountLines(transcript, "EVENT search result 1"), 1);
+    EXPECT_EQ(CountLines(transcript, "OUT 00 02 01"), 0) << "the start command was sent";
+    EXPECT_EQ(CountLines(transcript, "OUT 00 02 08"), 0) << "a closing command was sent";
+}

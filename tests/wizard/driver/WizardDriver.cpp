@@ -132,14 +132,15 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
-WizardRun::WizardRun(const std::string& scenario, const std::string& name) {
+WizardRun::WizardRun(const std::string& scenario, const std::string& name, bool usableTemp) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     m_folder = std::wstring(temp) + L"flashwizard-" + Widen(name) + L"-" +
                std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
-    m_tempDir = m_folder + L"\\tmp";
+    m_tempDir = m_folder + (usableTemp ? L"\\tmp" : L"\\missing");
     m_transcriptPath = m_folder + L"\\transcript.txt";
-    if (!CreateDirectoryW(m_folder.c_str(), nullptr) || !CreateDirectoryW(m_tempDir.c_str(), nullptr)) {
+    if (!CreateDirectoryW(m_folder.c_str(), nullptr) ||
+        (usableTemp && !CreateDirectoryW(m_tempDir.c_str(), nullptr))) {
         ADD_FAILURE() << "cannot make the run's folder";
         return;
     }

@@ -68,9 +68,10 @@ struct MessageBoxState {
 class WizardRun {
 public:
     // Starts FlashWizard.exe from the emulated folder beside this program
-    // with PENLINK_EMULATOR = scenario. Failures show in Started() and as
-    // test failures.
-    WizardRun(const std::string& scenario, const std::string& name);
+    // with PENLINK_EMULATOR = scenario. Without usableTemp, TMP names a
+    // folder that does not exist, so the wizard cannot prepare its image.
+    // Failures show in Started() and as test failures.
+    WizardRun(const std::string& scenario, const std::string& name, bool usableTemp = true);
     // Ends a wizard still running (TerminateProcess) and cleans up.
     ~WizardRun();
     WizardRun(const WizardRun&) = delete;

@@ -20,7 +20,6 @@
 #include <new>
 #include <utility>
 
-#include "Platform.h"
 #include "ReportDescriptor.h"
 #include "TextCodec.h"
 
@@ -473,17 +472,6 @@ std::unique_ptr<HidConnection> HidrawBackend::AdoptDescriptor(int fd, SysError& 
         ::close(fd);
     }
     return connection;
-}
-
-uint32_t HidrawBackend::TickCount() { return platform::TickCount(); }
-
-void HidrawBackend::Sleep(unsigned ms) { platform::Sleep(ms); }
-
-void HidrawBackend::DebugOutput(const std::u16string& text) { platform::DebugOutput(text); }
-
-bool HidrawBackend::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
-                                     SysError& err) {
-    return platform::PostSearchResult(target, wParam, lParam, err);
 }
 
 HidBackend& DefaultBackend() {

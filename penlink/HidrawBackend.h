@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "HidBackend.h"
+#include "PlatformBackend.h"
 
 namespace penlink {
 
-class HidrawBackend : public HidBackend {
+class HidrawBackend : public PlatformBackend {
 public:
     // sysRoot and devRoot are where sysfs and the device nodes live; tests
     // point them at a tree of their own. Does no I/O. Any thread.
@@ -53,10 +53,6 @@ public:
     static std::unique_ptr<HidConnection> AdoptDescriptor(int fd, SysError& err);
 
     // Forward to penlink::platform; see Platform.h. Any thread.
-    uint32_t TickCount() override;
-    void Sleep(unsigned ms) override;
-    void DebugOutput(const std::u16string& text) override;
-    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override;
 
 private:
     std::string m_sysRoot;

@@ -1,6 +1,5 @@
 #include "NullBackend.h"
 
-#include "Platform.h"
 
 namespace penlink {
 
@@ -17,16 +16,6 @@ ProbeStatus NullBackend::Probe(const std::string&, HidProbe&, SysError& err) {
 std::unique_ptr<HidConnection> NullBackend::Open(const std::string&, SysError& err) {
     err = {"open", 2};
     return nullptr;
-}
-
-uint32_t NullBackend::TickCount() { return platform::TickCount(); }
-
-void NullBackend::Sleep(unsigned ms) { platform::Sleep(ms); }
-
-void NullBackend::DebugOutput(const std::u16string& text) { platform::DebugOutput(text); }
-
-bool NullBackend::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) {
-    return platform::PostSearchResult(target, wParam, lParam, err);
 }
 
 }  // namespace penlink

@@ -5,19 +5,15 @@
 #ifndef PENLINK_NULLBACKEND_H
 #define PENLINK_NULLBACKEND_H
 
-#include "HidBackend.h"
+#include "PlatformBackend.h"
 
 namespace penlink {
 
-class NullBackend : public HidBackend {
+class NullBackend : public PlatformBackend {
 public:
     bool ListInterfaces(std::vector<HidInterface>& out, SysError& err) override;
     ProbeStatus Probe(const std::string& path, HidProbe& probe, SysError& err) override;
     std::unique_ptr<HidConnection> Open(const std::string& path, SysError& err) override;
-    uint32_t TickCount() override;
-    void Sleep(unsigned ms) override;
-    void DebugOutput(const std::u16string& text) override;
-    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override;
 };
 
 }  // namespace penlink

@@ -19,7 +19,6 @@ extern "C" {
 #include <vector>
 
 #include "DebugLog.h"
-#include "Platform.h"
 #include "TextCodec.h"
 #include "WinHidConnection.h"
 
@@ -164,17 +163,6 @@ std::unique_ptr<HidConnection> WinHidBackend::Open(const std::string& path, SysE
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_FLAG_OVERLAPPED, err);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     return WinHidConnection::Adopt(handle, err);
-}
-
-uint32_t WinHidBackend::TickCount() { return platform::TickCount(); }
-
-void WinHidBackend::Sleep(unsigned ms) { platform::Sleep(ms); }
-
-void WinHidBackend::DebugOutput(const std::u16string& text) { platform::DebugOutput(text); }
-
-bool WinHidBackend::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
-                                     SysError& err) {
-    return platform::PostSearchResult(target, wParam, lParam, err);
 }
 
 }  // namespace penlink

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "HidBackend.h"
+#include "PlatformBackend.h"
 
 namespace penlink {
 
-class WinHidBackend : public HidBackend {
+class WinHidBackend : public PlatformBackend {
 public:
     // Lists the interfaces of the HID class in the current hardware profile
     // (SetupDiGetClassDevsW with DIGCF_DEVICEINTERFACE | DIGCF_PROFILE), in
@@ -43,10 +43,6 @@ public:
     std::unique_ptr<HidConnection> Open(const std::string& path, SysError& err) override;
 
     // Forward to penlink::platform; see Platform.h. Any thread.
-    uint32_t TickCount() override;
-    void Sleep(unsigned ms) override;
-    void DebugOutput(const std::u16string& text) override;
-    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override;
 };
 
 }  // namespace penlink

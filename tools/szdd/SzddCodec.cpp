@@ -504,13 +504,16 @@ SzddError SzddCompress(const std::uint8_t* data, std::size_t size, std::vector<s
         return SzddError::OutOfMemory;  // only where size_t has 32 bits
     }
     try {
-        out.resize(static_cast<std::size_t>(worstCase));
+        // Reserved, not filled: the output is sized block by block, so
+        // that no page is touched twice or for nothing. It never moves.
+        out.reserve(static_cast<std::size_t>(worstCase));
+        out.resize(kHeaderSize);
 
-        std::vector<std::uint8_t> text(kWindowSize + size + MatchFinder::kTextPadding, 0);
-        std::fill_n(text.begin(), kWindowSize, kWindowFill);
-        if (size > 0) {
-            std::memcpy(text.data() + kWindowSize, data, size);
-        }
+        std::vector<std::uint8_t> text;
+        text.reserve(kWindowSize + size + MatchFinder::kTextPadding);
+        text.assign(kWindowSize, kWindowFill);
+        text.insert(text.end(), data, data + size);
+        text.resize(text.size() + MatchFinder::kTextPadding, 0);
         const std::size_t textEnd = kWindowSize + size;
         MatchFinder finder(text.data(), textEnd);
 
@@ -529,6 +532,11 @@ SzddError SzddCompress(const std::uint8_t* data, std::size_t size, std::vector<s
         std::size_t pos = kWindowSize;
         while (pos < textEnd) {
             const std::size_t blockLength = std::min(kBlockSize, textEnd - pos);
+            // The block's items start inside it and cost at most 9 bits per
+            // byte they cover, one reference running past its end included.
+            const std::size_t written = static_cast<std::size_t>(writer.End() - out.data());
+            out.resize(std::min<std::size_t>(static_cast<std::size_t>(worstCase),
+                                             written + (blockLength + kMaxMatch) / 8 * 9 + 2 * 9));
             finder.InsertUpTo(pos);
             for (std::size_t j = 0; j < blockLength; ++j) {
                 const Match m = finder.Insert(pos + j);

@@ -324,6 +324,9 @@ ButtonState Button(HWND frame, int id) {
 }
 
 void Click(HWND frame, int id) {
+    // A user waits for the button to become available while the wizard
+    // finishes the step it is in.
+    WaitUntil([&] { return IsWindowEnabled(GetDlgItem(frame, id)) != FALSE; }, 2000);
     const HWND button = GetDlgItem(frame, id);
     ASSERT_NE(button, nullptr) << "no button " << id;
     ASSERT_TRUE(IsWindowEnabled(button)) << "button " << id << " is disabled";

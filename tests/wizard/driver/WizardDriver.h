@@ -122,8 +122,9 @@ std::wstring WindowTextOf(HWND window);
 // The button of frame that has id now.
 ButtonState Button(HWND frame, int id);
 // Presses the button id of frame as a click does: posts its BN_CLICKED
-// command to the frame. Fails the test (and does nothing) when there is no
-// such button or it is disabled, as a user could not press it.
+// command to the frame, once the button is enabled. Fails the test (and
+// does nothing) when there is no such button or it stays disabled for two
+// seconds, as a user could not press it.
 void Click(HWND frame, int id);
 // Presses button id of a message box the same way.
 void Answer(const MessageBoxState& box, int id);

@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 wine32:i386 xvfb xauth imagemagick python3
+          wine wine64 wine32:i386 xvfb xauth imagemagick python3 pkgconf mscompress
           libcli11-dev nlohmann-json3-dev)
 
 missing=()

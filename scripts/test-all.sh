@@ -38,6 +38,10 @@ for p in "${presets[@]}"; do
   esac
   ctest --preset "$p" || failed+=("$p")
 done
+# With the full set of presets, the fuzz targets run for a short while too.
+if [ $# -eq 0 ]; then
+  scripts/fuzz.sh "${PENLINK_FUZZ_SECONDS:-20}" || failed+=(fuzz)
+fi
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED presets: ${failed[*]}"
   exit 1

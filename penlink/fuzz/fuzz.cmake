@@ -27,3 +27,12 @@ target_include_directories(report_descriptor_fuzz PRIVATE ${_penlink_src})
 target_compile_options(report_descriptor_fuzz PRIVATE -fsanitize=fuzzer,address,undefined
                        -fno-sanitize-recover=all -fno-omit-frame-pointer)
 target_link_options(report_descriptor_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+
+# The parsing of the pen's replies, the other place where device bytes come in.
+add_executable(reply_parse_fuzz
+  ${CMAKE_CURRENT_LIST_DIR}/ReplyParseFuzz.cpp
+  ${_penlink_src}/ReportCodec.cpp)
+target_include_directories(reply_parse_fuzz PRIVATE ${_penlink_src})
+target_compile_options(reply_parse_fuzz PRIVATE -fsanitize=fuzzer,address,undefined
+                       -fno-sanitize-recover=all -fno-omit-frame-pointer)
+target_link_options(reply_parse_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)

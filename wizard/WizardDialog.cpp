@@ -95,13 +95,18 @@ void CWizardDialog::SetFinishButton(BOOL enable) {
     SetFocus(next);
 }
 
-void CWizardDialog::OnNext() {
+CWizardPage* CWizardDialog::Move(WizardDirection direction) {
     CWizardPage* active = ActivePage();
-    if (active == nullptr) return;
-    CWizardPage* target =
-        WizardTarget(m_pages, active, active->OnWizardNext(), WizardDirection::Next);
-    if (target == nullptr || !ActivatePage(target)) return;
-    if (target == m_pages.Last()) {
+    if (active == nullptr) return nullptr;
+    const LRESULT answer =
+        direction == WizardDirection::Next ? active->OnWizardNext() : active->OnWizardBack();
+    CWizardPage* target = WizardTarget(m_pages, active, answer, direction);
+    return target != nullptr && ActivatePage(target) ? target : nullptr;
+}
+
+void CWizardDialog::OnNext() {
+    CWizardPage* target = Move(WizardDirection::Next);
+    if (target != nullptr && target == m_pages.Last()) {
         EnableButton(IDC_WIZ_NEXT, FALSE);
         EnableButton(IDC_WIZ_BACK, FALSE);
         EnableButton(IDCANCEL, FALSE);
@@ -110,11 +115,8 @@ void CWizardDialog::OnNext() {
 }
 
 void CWizardDialog::OnBack() {
-    CWizardPage* active = ActivePage();
-    if (active == nullptr) return;
-    CWizardPage* target =
-        WizardTarget(m_pages, active, active->OnWizardBack(), WizardDirection::Back);
-    if (target == nullptr || !ActivatePage(target)) return;
+    CWizardPage* target = Move(WizardDirection::Back);
+    if (target == nullptr) return;
     if (target == m_pages.First()) EnableButton(IDC_WIZ_BACK, FALSE);
     EnableButton(IDC_WIZ_NEXT, TRUE);
 }

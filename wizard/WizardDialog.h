@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include "WizardNavigation.h"
 #include "WizardPage.h"
 #include "ui/DialogWindow.h"
 #include "ui/PageList.h"
@@ -84,6 +85,11 @@ protected:
     // Commands 12323, 12324 and 12325. Returns true when it handled the
     // message (result 0), else what the base class returns.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    // Asks the shown page for its answer to Back or Next and shows the page
+    // that it names. Returns that page, or null when none is shown (no page
+    // was shown, the answer names no page, or the page refused to change).
+    CWizardPage* Move(WizardDirection direction);
 
     CPageList<CWizardPage> m_pages;  // wizard order; not owned
     UINT m_nPlaceholderId = 0;       // control whose corner places the pages

@@ -11,10 +11,8 @@ using namespace wizard_test;
 
 TEST(WizardLongSearch, PenThatNeverComesBackIsToldAfterTheLongSearch) {
     WizardRun run("never-returns", "never-returns");
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(POINT{0, 384}, false);
+    const HWND frame = StartAtWelcomePage(run, POINT{0, 384}, false);
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000));
     Click(frame, kNext);
     ASSERT_TRUE(WaitForPage(frame, kOpenDeviceTexts, 5000));
     const ULONGLONG shown = GetTickCount64();

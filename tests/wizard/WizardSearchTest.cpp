@@ -31,10 +31,8 @@ bool WaitForSearchingPage(HWND frame, DWORD timeoutMs) {
 
 TEST(WizardSearch, MissingPenIsToldInTheStatusTextAndNextSearchesAgain) {
     WizardRun run("absent", "absent");
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(kAside, true);
+    const HWND frame = StartAtWelcomePage(run, kAside, true);
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000));
     Click(frame, kNext);
 
     ASSERT_TRUE(WaitForPage(frame, kOpenDeviceTexts, 5000));
@@ -69,17 +67,9 @@ TEST(WizardSearch, MissingPenIsToldInTheStatusTextAndNextSearchesAgain) {
 
 TEST(WizardSearch, CancelOnTheWelcomePageAsksOnce) {
     WizardRun run("normal", "cancel-welcome");
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(kAside, false);
+    const HWND frame = StartAtWelcomePage(run, kAside, false);
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000));
-    const std::string buttons = DescribeButtons(frame);
-
-    CancelAndAnswer(run, frame, IDNO);
-    Sleep(300);
-    EXPECT_TRUE(run.Running());
-    EXPECT_EQ(PageTexts(VisiblePage(frame)), kWelcomeTexts);
-    EXPECT_EQ(DescribeButtons(frame), buttons);
+    ExpectCancelAnsweredNoChangesNothing(run, frame);
 
     // Yes ends the wizard without a second question.
     CancelAndAnswer(run, frame, IDYES);
@@ -90,19 +80,11 @@ TEST(WizardSearch, CancelOnTheWelcomePageAsksOnce) {
 
 TEST(WizardSearch, CancelDuringTheSearchStopsIt) {
     WizardRun run("never-returns", "cancel-search");
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(kAside, false);
+    const HWND frame = StartAtWelcomePage(run, kAside, false);
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000));
     Click(frame, kNext);
     ASSERT_TRUE(WaitForSearchingPage(frame, 5000));
-    const std::string buttons = DescribeButtons(frame);
-
-    CancelAndAnswer(run, frame, IDNO);
-    Sleep(300);
-    EXPECT_TRUE(run.Running());
-    EXPECT_EQ(PageTexts(VisiblePage(frame)), kOpenDeviceTexts);
-    EXPECT_EQ(DescribeButtons(frame), buttons);
+    ExpectCancelAnsweredNoChangesNothing(run, frame);
 
     CancelAndAnswer(run, frame, IDYES);
     // The close stops the search at its next try instead of after 50 s.
@@ -114,17 +96,10 @@ TEST(WizardSearch, CancelDuringTheSearchStopsIt) {
 
 TEST(WizardSearch, CancelOnTheVersionsPageClosesThePen) {
     WizardRun run("normal", "cancel-versions");
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(kAside, false);
+    const HWND frame = StartAtWelcomePage(run, kAside, false);
     ASSERT_NE(frame, nullptr);
     AdvanceToExplanationPage(frame);
-    const std::string buttons = DescribeButtons(frame);
-
-    CancelAndAnswer(run, frame, IDNO);
-    Sleep(300);
-    EXPECT_TRUE(run.Running());
-    EXPECT_EQ(PageTexts(VisiblePage(frame)), kExplanationTexts);
-    EXPECT_EQ(DescribeButtons(frame), buttons);
+    ExpectCancelAnsweredNoChangesNothing(run, frame);
     EXPECT_EQ(CountLines(run.Transcript(), "EVENT closing command"), 0);
 
     CancelAndAnswer(run, frame, IDYES);
@@ -137,10 +112,8 @@ TEST(WizardSearch, CancelOnTheVersionsPageClosesThePen) {
 
 TEST(WizardSearch, BackAndNextDuringTheSearchLeaveOneSearch) {
     WizardRun run("normal", "back-next");
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(kAside, false);
+    const HWND frame = StartAtWelcomePage(run, kAside, false);
     ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000));
     Click(frame, kNext);
     ASSERT_TRUE(WaitForSearchingPage(frame, 5000));
 

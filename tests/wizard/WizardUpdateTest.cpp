@@ -15,16 +15,23 @@ namespace {
 // that the screenshots show them whole.
 constexpr POINT kCorner{0, 0};
 
+// Starts run, lets it find the pen, presses "&Update" and expects the update
+// to end with a message box of text and the end of the wizard.
+void UpdateUntilFatalMessage(WizardRun& run, const wchar_t* text, DWORD timeoutMs) {
+    const HWND frame = StartAtWelcomePage(run, kCorner, false);
+    ASSERT_NE(frame, nullptr);
+    AdvanceToExplanationPage(frame);
+    Click(frame, kNext);
+    ExpectFatalMessageAndEnd(run, text, timeoutMs);
+}
+
 }  // namespace
 
 TEST(WizardUpdate, WholeUpdateOfTheNormalPen) {
     WizardRun run("normal", "update");
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(kCorner, true);
+    const HWND frame = StartAtWelcomePage(run, kCorner, true);
     ASSERT_NE(frame, nullptr);
 
-    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000))
-        << ::testing::PrintToString(PageTexts(VisiblePage(frame)));
     EXPECT_EQ(WindowTextOf(frame), kCaption);
     ExpectButtons(frame, "12323 < &Back disabled | 12324 &Next > enabled | 2 &Cancel enabled");
     SaveScreenshot(frame, L"1-welcome");
@@ -80,10 +87,8 @@ TEST(WizardUpdate, PenThatCannotBeSwitchedEndsTheWizardWithString8) {
     for (const char* scenario : {"refused", "silent"}) {
         SCOPED_TRACE(scenario);
         WizardRun run(scenario, scenario);
-        ASSERT_TRUE(run.Started());
-        const HWND frame = run.WaitForFrame(kCorner, false);
+        const HWND frame = StartAtWelcomePage(run, kCorner, false);
         ASSERT_NE(frame, nullptr);
-        ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000));
         Click(frame, kNext);
         ExpectFatalMessageAndEnd(run, kString8, 10000);
         EXPECT_EQ(CountLines(run.Transcript(), "EVENT search result"), 0);
@@ -92,12 +97,7 @@ TEST(WizardUpdate, PenThatCannotBeSwitchedEndsTheWizardWithString8) {
 
 TEST(WizardUpdate, RefusedStartShowsString5AndSendsNoImage) {
     WizardRun run("bad-start-ack", "bad-start");
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(kCorner, false);
-    ASSERT_NE(frame, nullptr);
-    AdvanceToExplanationPage(frame);
-    Click(frame, kNext);
-    ExpectFatalMessageAndEnd(run, kString5, 10000);
+    UpdateUntilFatalMessage(run, kString5, 10000);
     const Lines transcript = run.Transcript();
     EXPECT_EQ(CountLines(transcript, "EVENT image of"), 0);
     EXPECT_EQ(CountLines(transcript, "OUT 00 02 03"), 0) << "an image was announced";
@@ -110,12 +110,7 @@ TEST(WizardUpdate, FailedTransferShowsString6) {
     for (const char* scenario : {"unplug-during-transfer", "bad-image-ack"}) {
         SCOPED_TRACE(scenario);
         WizardRun run(scenario, scenario);
-        ASSERT_TRUE(run.Started());
-        const HWND frame = run.WaitForFrame(kCorner, false);
-        ASSERT_NE(frame, nullptr);
-        AdvanceToExplanationPage(frame);
-        Click(frame, kNext);
-        ExpectFatalMessageAndEnd(run, kString6, 20000);
+        UpdateUntilFatalMessage(run, kString6, 20000);
         EXPECT_EQ(CountLines(run.Transcript(), "EVENT image of 53256 bytes announced"), 1);
         EXPECT_TRUE(run.LeftoverTempFiles().empty());
     }
@@ -125,12 +120,7 @@ TEST(WizardUpdate, ImageThatCannotBePreparedLeavesThePenAlone) {
     // No temporary folder to expand the image in: the wizard says so with
     // string 6 and ends before it puts the pen into its receiving state.
     WizardRun run("normal", "no-temp", false);
-    ASSERT_TRUE(run.Started());
-    const HWND frame = run.WaitForFrame(kCorner, false);
-    ASSERT_NE(frame, nullptr);
-    AdvanceToExplanationPage(frame);
-    Click(frame, kNext);
-    ExpectFatalMessageAndEnd(run, kString6, 10000);
+    UpdateUntilFatalMessage(run, kString6, 10000);
     const Lines transcript = run.Transcript();
     EXPECT_EQ(CountLines(transcript, "EVENT search result 1"), 1);
     EXPECT_EQ(CountLines(transcript, "OUT 00 02 01"), 0) << "the start command was sent";

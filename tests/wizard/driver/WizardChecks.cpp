@@ -44,6 +44,19 @@ void SaveScreenshot(HWND frame, const wchar_t* name) {
     EXPECT_TRUE(WritePng(path, picture)) << "cannot write " << Narrow(path);
 }
 
+HWND StartAtWelcomePage(WizardRun& run, POINT origin, bool onTop) {
+    if (!run.Started()) return nullptr;
+    const HWND frame = run.WaitForFrame(origin, onTop);
+    if (frame == nullptr) {
+        ADD_FAILURE() << "no wizard frame";
+    } else if (!WaitForPage(frame, kWelcomeTexts, 10000)) {
+        ADD_FAILURE() << "no welcome page; the frame shows "
+                      << ::testing::PrintToString(PageTexts(VisiblePage(frame)));
+        return nullptr;
+    }
+    return frame;
+}
+
 void AdvanceToExplanationPage(HWND frame) {
     ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 10000)) << "no welcome page";
     Click(frame, kNext);
@@ -61,6 +74,16 @@ void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeout
     EXPECT_TRUE(box.hasIcon);
     Answer(box, IDOK);
     EXPECT_TRUE(run.WaitForExit(5000)) << "the wizard did not end after OK";
+}
+
+void ExpectCancelAnsweredNoChangesNothing(WizardRun& run, HWND frame) {
+    const std::vector<std::wstring> texts = PageTexts(VisiblePage(frame));
+    const std::string buttons = DescribeButtons(frame);
+    CancelAndAnswer(run, frame, IDNO);
+    Sleep(300);
+    EXPECT_TRUE(run.Running());
+    EXPECT_EQ(PageTexts(VisiblePage(frame)), texts);
+    EXPECT_EQ(DescribeButtons(frame), buttons);
 }
 
 void CancelAndAnswer(WizardRun& run, HWND frame, int answer) {

@@ -26,6 +26,11 @@ void ExpectButtons(HWND frame, const std::string& expected);
 // folder and fails the test when the picture is blank.
 void SaveScreenshot(HWND frame, const wchar_t* name);
 
+// Waits for run's frame (placed at origin, above other windows when onTop)
+// and its welcome page. Returns the frame, or null after failing the test
+// when the wizard did not start or show the welcome page.
+HWND StartAtWelcomePage(WizardRun& run, POINT origin, bool onTop);
+
 // From the welcome page to the explanation page: checks the welcome page,
 // presses Next and waits until the pen has been found (Next reads
 // "&Update"). Fails the test when it does not get there.
@@ -34,6 +39,10 @@ void AdvanceToExplanationPage(HWND frame);
 // Waits for a message box with text, the wizard's caption, an icon and the
 // one button OK, presses OK and checks that the wizard then ends.
 void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs);
+
+// Presses Cancel, answers No and checks that the wizard goes on with the
+// same page and the same buttons.
+void ExpectCancelAnsweredNoChangesNothing(WizardRun& run, HWND frame);
 
 // Presses Cancel and answers the question (string 4, Yes and No, the
 // wizard's caption) with answer.

@@ -80,23 +80,25 @@ std::wstring EnvironmentWith(const std::map<std::wstring, std::wstring>& overrid
     return block + L'\0';
 }
 
+struct DialogSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectProcessDialog(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<DialogSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->pid && IsWindowVisible(window) && ClassOf(window) == L"#32770") {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
 // Top-level dialogs of process pid that are shown.
 std::vector<HWND> ProcessDialogs(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{pid, {}};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid && IsWindowVisible(window) && ClassOf(window) == L"#32770") {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search{pid, {}};
+    EnumWindows(&CollectProcessDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

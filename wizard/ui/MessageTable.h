@@ -29,15 +29,15 @@ struct MessageEntry {
     LRESULT (T::*handler)(WPARAM, LPARAM);    // set for any other message
 };
 
-// An entry for the command id (a click of a button with that id, a menu
-// item or an accelerator).
+// Returns the entry for the command id (a click of a button with that id, a
+// menu item or an accelerator). Any thread.
 template <class T>
 constexpr MessageEntry<T> MapCommand(UINT id, void (T::*command)()) {
     return MessageEntry<T>{WM_COMMAND, id, command, nullptr};
 }
 
-// An entry for message; the handler gets wParam and lParam and its result
-// becomes the message's result.
+// Returns the entry for message; the handler gets wParam and lParam and its
+// result becomes the message's result. Any thread.
 template <class T>
 constexpr MessageEntry<T> MapMessage(UINT message, LRESULT (T::*handler)(WPARAM, LPARAM)) {
     return MessageEntry<T>{message, 0, nullptr, handler};

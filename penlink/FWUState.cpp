@@ -50,7 +50,12 @@ namespace {
 
 // Releases what the library still holds when it is unloaded.
 struct UnloadGuard {
-    UnloadGuard() = default;
+    // The search and the backend are made before the guard is complete, so
+    // that they are destroyed after it: the guard still needs both.
+    UnloadGuard() {
+        Search();
+        DefaultBackend();
+    }
     UnloadGuard(const UnloadGuard&) = delete;
     UnloadGuard& operator=(const UnloadGuard&) = delete;
     ~UnloadGuard() {

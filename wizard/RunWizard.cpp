@@ -4,7 +4,6 @@
 #include "FinishPage.h"
 #include "MasterDlg.h"
 #include "OpenDevice.h"
-#include "Penlink.h"
 #include "UpgradePage.h"
 #include "WelcomePage.h"
 #include "res/resource.h"
@@ -27,11 +26,6 @@ int RunWizard() {
     // Finish, a confirmed Cancel or a page's quit request ends the run; how
     // it ended changes nothing here.
     frame.RunModal(nullptr);
-    // A search that has ended keeps its thread in the library until a later
-    // call collects it, and the library's unload does not (the process would
-    // abort on its way out after a failed update, which ends without a
-    // close). FWUInit collects it; it sends nothing to the pen.
-    FWUInit();
     // The pages go in the reverse order of their construction, then the
     // frame.
     return 0;

@@ -206,7 +206,7 @@ T Read(const std::vector<std::uint8_t>& data, std::size_t offset) {
     return value;
 }
 
-void CheckControl(const std::string& where, const DialogItem& item, const ControlSpec& spec,
+void CheckControl(const std::string& where, const DialogItem& item, const ControlSpec& want,
                   Differences& out) {
     const auto field = [&](const char* name, long long actual, long long expected) {
         if (actual != expected) {
@@ -214,37 +214,37 @@ void CheckControl(const std::string& where, const DialogItem& item, const Contro
                           std::to_string(expected));
         }
     };
-    field("id", item.id, spec.id);
-    field("x", item.x, spec.x);
-    field("y", item.y, spec.y);
-    field("width", item.cx, spec.cx);
-    field("height", item.cy, spec.cy);
+    field("id", item.id, want.id);
+    field("x", item.x, want.x);
+    field("y", item.y, want.y);
+    field("width", item.cx, want.cx);
+    field("height", item.cy, want.cy);
     field("help id", item.helpId, 0);
     field("extra bytes", item.extraCount, 0);
-    if (item.style != spec.style) {
-        out.push_back(where + ": style " + Hex(item.style) + ", expected " + Hex(spec.style));
+    if (item.style != want.style) {
+        out.push_back(where + ": style " + Hex(item.style) + ", expected " + Hex(want.style));
     }
     if (item.exStyle != 0) out.push_back(where + ": extended style " + Hex(item.exStyle));
     // The class may be stored as its atom or by name.
-    const wchar_t* className = spec.classAtom == kButton ? L"BUTTON" : L"STATIC";
+    const wchar_t* className = want.classAtom == kButton ? L"BUTTON" : L"STATIC";
     const bool classMatches =
-        item.windowClass.IsOrdinal(spec.classAtom) ||
+        item.windowClass.IsOrdinal(want.classAtom) ||
         (item.windowClass.kind == NameOrOrdinal::Kind::Text &&
          lstrcmpiW(item.windowClass.text.c_str(), className) == 0);
     if (!classMatches) out.push_back(where + ": class is not " + Narrow(className));
-    if (spec.text == nullptr) {
+    if (want.text == nullptr) {
         if (!item.title.IsOrdinal(kSidePicture)) {
             out.push_back(where + ": title does not name bitmap " + std::to_string(kSidePicture));
         }
-    } else if (!item.title.IsText(spec.text) &&
-               !(spec.text[0] == L'\0' && item.title.kind == NameOrOrdinal::Kind::None)) {
-        out.push_back(where + ": text " + Quote(item.title.text) + ", expected " + Quote(spec.text));
+    } else if (!item.title.IsText(want.text) &&
+               !(want.text[0] == L'\0' && item.title.kind == NameOrOrdinal::Kind::None)) {
+        out.push_back(where + ": text " + Quote(item.title.text) + ", expected " + Quote(want.text));
     }
 }
 
-void CheckDialog(HMODULE module, const DialogSpec& spec, Differences& out) {
-    const std::string where = "dialog " + std::to_string(spec.id);
-    const std::vector<std::uint8_t> data = Bytes(module, RT_DIALOG, MAKEINTRESOURCEW(spec.id), kEnglishUS);
+void CheckDialog(HMODULE module, const DialogSpec& want, Differences& out) {
+    const std::string where = "dialog " + std::to_string(want.id);
+    const std::vector<std::uint8_t> data = Bytes(module, RT_DIALOG, MAKEINTRESOURCEW(want.id), kEnglishUS);
     if (data.empty()) {
         out.push_back(where + ": missing");
         return;
@@ -255,20 +255,20 @@ void CheckDialog(HMODULE module, const DialogSpec& spec, Differences& out) {
         out.push_back(where + ": " + error);
         return;
     }
-    if (dialog.style != spec.style) {
-        out.push_back(where + ": style " + Hex(dialog.style) + ", expected " + Hex(spec.style));
+    if (dialog.style != want.style) {
+        out.push_back(where + ": style " + Hex(dialog.style) + ", expected " + Hex(want.style));
     }
     if (dialog.exStyle != 0) out.push_back(where + ": extended style " + Hex(dialog.exStyle));
     if (dialog.helpId != 0) out.push_back(where + ": help id " + std::to_string(dialog.helpId));
-    if (dialog.x != 0 || dialog.y != 0 || dialog.cx != spec.cx || dialog.cy != spec.cy) {
+    if (dialog.x != 0 || dialog.y != 0 || dialog.cx != want.cx || dialog.cy != want.cy) {
         out.push_back(where + ": at " + std::to_string(dialog.x) + ", " + std::to_string(dialog.y) +
                       " size " + std::to_string(dialog.cx) + " x " + std::to_string(dialog.cy) +
-                      ", expected 0, 0 size " + std::to_string(spec.cx) + " x " + std::to_string(spec.cy));
+                      ", expected 0, 0 size " + std::to_string(want.cx) + " x " + std::to_string(want.cy));
     }
     if (dialog.menu.kind != NameOrOrdinal::Kind::None) out.push_back(where + ": has a menu");
     if (dialog.windowClass.kind != NameOrOrdinal::Kind::None) out.push_back(where + ": has a window class");
-    if (dialog.title != spec.caption) {
-        out.push_back(where + ": caption " + Quote(dialog.title) + ", expected " + Quote(spec.caption));
+    if (dialog.title != want.caption) {
+        out.push_back(where + ": caption " + Quote(dialog.title) + ", expected " + Quote(want.caption));
     }
     if (!dialog.hasFont || dialog.pointSize != 8 || dialog.weight != 400 || dialog.italic != 0 ||
         dialog.charset != 0 || dialog.typeface != L"Tahoma") {
@@ -277,13 +277,13 @@ void CheckDialog(HMODULE module, const DialogSpec& spec, Differences& out) {
                       std::to_string(dialog.italic) + " charset " + std::to_string(dialog.charset) +
                       ", expected Tahoma 8 weight 400, not italic, charset 0");
     }
-    if (dialog.items.size() != spec.controls.size()) {
+    if (dialog.items.size() != want.controls.size()) {
         out.push_back(where + ": " + std::to_string(dialog.items.size()) + " controls, expected " +
-                      std::to_string(spec.controls.size()));
+                      std::to_string(want.controls.size()));
     }
-    const std::size_t common = std::min(dialog.items.size(), spec.controls.size());
+    const std::size_t common = std::min(dialog.items.size(), want.controls.size());
     for (std::size_t i = 0; i < common; ++i) {
-        CheckControl(where + " control " + std::to_string(i), dialog.items[i], spec.controls[i], out);
+        CheckControl(where + " control " + std::to_string(i), dialog.items[i], want.controls[i], out);
     }
 }
 
@@ -365,7 +365,7 @@ Differences CheckInventory(HMODULE module) {
 
 Differences CheckDialogTemplates(HMODULE module) {
     Differences out;
-    for (const DialogSpec& spec : Dialogs()) CheckDialog(module, spec, out);
+    for (const DialogSpec& want : Dialogs()) CheckDialog(module, want, out);
     return out;
 }
 

@@ -18,21 +18,20 @@ if("thread" IN_LIST PENLINK_SANITIZE)
 endif()
 
 get_filename_component(_penlink_src ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
-# The parser is compiled again here: it must carry the fuzzer's coverage
-# instrumentation, which the library's own objects do not.
-add_executable(report_descriptor_fuzz
-  ${CMAKE_CURRENT_LIST_DIR}/ReportDescriptorFuzz.cpp
-  ${_penlink_src}/ReportDescriptor.cpp)
-target_include_directories(report_descriptor_fuzz PRIVATE ${_penlink_src})
-target_compile_options(report_descriptor_fuzz PRIVATE -fsanitize=fuzzer,address,undefined
-                       -fno-sanitize-recover=all -fno-omit-frame-pointer)
-target_link_options(report_descriptor_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
 
-# The parsing of the pen's replies, the other place where device bytes come in.
-add_executable(reply_parse_fuzz
-  ${CMAKE_CURRENT_LIST_DIR}/ReplyParseFuzz.cpp
-  ${_penlink_src}/ReportCodec.cpp)
-target_include_directories(reply_parse_fuzz PRIVATE ${_penlink_src})
-target_compile_options(reply_parse_fuzz PRIVATE -fsanitize=fuzzer,address,undefined
-                       -fno-sanitize-recover=all -fno-omit-frame-pointer)
-target_link_options(reply_parse_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+# A fuzz program of the harness and the library sources it reaches. The
+# sources are compiled again here: they must carry the fuzzer's coverage
+# instrumentation, which the library's own objects do not.
+function(penlink_fuzz_target name harness)
+  list(TRANSFORM ARGN PREPEND ${_penlink_src}/)
+  add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${harness} ${ARGN})
+  target_include_directories(${name} PRIVATE ${_penlink_src})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined
+                         -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()
+
+# The descriptor parser and the parsing of the pen's replies: the two places
+# where bytes that a device chose come in.
+penlink_fuzz_target(report_descriptor_fuzz ReportDescriptorFuzz.cpp ReportDescriptor.cpp)
+penlink_fuzz_target(reply_parse_fuzz ReplyParseFuzz.cpp ReportCodec.cpp)

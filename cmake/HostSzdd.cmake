@@ -14,12 +14,19 @@
 include_guard(GLOBAL)
 
 set(_szdd_src ${PROJECT_SOURCE_DIR}/tools/szdd)
-foreach(_file SzddCodec.h SzddCodec.cpp main.cpp)
+if(CMAKE_HOST_WIN32)
+  set(_szdd_output_backend OutputFileWin.cpp)
+else()
+  set(_szdd_output_backend OutputFilePosix.cpp)
+endif()
+set(_szdd_sources SzddCodec.cpp main.cpp ${_szdd_output_backend})
+foreach(_file SzddCodec.h OutputFile.h ${_szdd_sources})
   if(NOT EXISTS ${_szdd_src}/${_file})
     message(FATAL_ERROR "HostSzdd: ${_szdd_src}/${_file} is missing; the firmware "
                         "image cannot be compressed without the szdd tool")
   endif()
 endforeach()
+list(TRANSFORM _szdd_sources PREPEND ${_szdd_src}/)
 
 if(CMAKE_CROSSCOMPILING)
   # The toolchain files search programs on the build machine only, so this
@@ -31,8 +38,8 @@ if(CMAKE_CROSSCOMPILING)
     OUTPUT ${_host_szdd}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
     COMMAND ${PENLINK_HOST_CXX} -std=c++17 -O2 -o ${_host_szdd}
-            ${_szdd_src}/SzddCodec.cpp ${_szdd_src}/main.cpp
-    DEPENDS ${_szdd_src}/SzddCodec.h ${_szdd_src}/SzddCodec.cpp ${_szdd_src}/main.cpp
+            ${_szdd_sources}
+    DEPENDS ${_szdd_src}/SzddCodec.h ${_szdd_src}/OutputFile.h ${_szdd_sources}
     COMMENT "Building szdd for the build machine"
     VERBATIM)
   add_custom_target(host_szdd DEPENDS ${_host_szdd})

@@ -4,23 +4,33 @@
 //   szdd expand IN OUT     expand the SZDD container IN to OUT
 //   szdd info IN           print the header of IN
 //
-// Exit status 0 on success, 1 on failure, 2 on a usage error. OUT is first
-// written under a temporary name beside it and renamed into place only when
-// complete, so a failed run leaves no OUT (and keeps an existing one intact).
-#include <chrono>
+// Exit status 0 on success, 1 on failure, 2 on a usage error. IN must be a
+// regular file of a length the format can hold; that is checked before it
+// is read. How OUT is written (a temporary file renamed into place, or
+// directly for a device or a FIFO) is in OutputFile.h.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "OutputFile.h"
 #include "SzddCodec.h"
 
 namespace fs = std::filesystem;
 namespace szdd = penlink::szdd;
 
 namespace {
+
+// The longest container that can hold declaredLength bytes: every byte a
+// literal (nine bits each) and one flag byte with no items after the last.
+constexpr std::uint64_t MaxContainerSize(std::uint64_t declaredLength) {
+    return szdd::kHeaderSize + declaredLength + declaredLength / 8 + 1;
+}
 
 int Usage() {
     std::fprintf(stderr,
@@ -35,84 +45,120 @@ int Fail(const std::string& path, const std::string& what) {
     return 1;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream f(fs::path(path), std::ios::binary | std::ios::ate);
-    if (!f) {
-        return false;
-    }
-    const std::streamoff size = f.tellg();
-    if (size < 0 || !f.seekg(0)) {
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
-    f.read(reinterpret_cast<char*>(bytes.data()), size);
-    return f.gcount() == size;
-}
+// An input file, checked before anything is read from it.
+struct Input {
+    std::ifstream stream;
+    std::uint64_t size = 0;
+};
 
-// Writes bytes to a fresh file beside target, then renames it over target.
-// Returns an empty string on success, else what went wrong; the temporary
-// file is gone either way.
-std::string WriteReplacing(const std::string& target, const std::vector<std::uint8_t>& bytes) {
-    const fs::path targetPath = fs::path(target);
-    const auto stamp = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    fs::path temp;
+// Opens path for reading if it is a regular file (links followed) of at most
+// maxSize bytes. Returns an empty string, or why it cannot be used.
+std::string OpenInput(const std::string& path, std::uint64_t maxSize, Input& input) {
     std::error_code ec;
-    for (unsigned attempt = 0;; ++attempt) {
-        char suffix[40];
-        std::snprintf(suffix, sizeof suffix, ".%08llx.tmp", (stamp + attempt * 0x9E3779B9ull) & 0xFFFFFFFFull);
-        temp = targetPath;
-        temp += suffix;
-        if (!fs::exists(temp, ec)) {
-            break;
-        }
-        if (attempt == 100) {
-            return "cannot find a free temporary name beside it";
-        }
-    }
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        if (!f) {
-            return "cannot create " + temp.string();
-        }
-        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        f.close();
-        if (!f) {
-            fs::remove(temp, ec);
-            return "cannot write " + temp.string() + " (disk full?)";
-        }
-    }
-    fs::rename(temp, targetPath, ec);
+    const fs::file_status status = fs::status(path, ec);
     if (ec) {
-        const std::string reason = ec.message();
-        fs::remove(temp, ec);
-        return "cannot rename the finished file into place: " + reason;
+        return "cannot read: " + ec.message();
     }
-    return {};
+    if (fs::is_directory(status)) {
+        return "is a directory";
+    }
+    if (!fs::is_regular_file(status)) {
+        return "not a regular file";
+    }
+    input.size = fs::file_size(path, ec);
+    if (ec) {
+        return "cannot read: " + ec.message();
+    }
+    if (input.size > maxSize) {
+        return "too large for the format (" + std::to_string(input.size) + " bytes, at most " +
+               std::to_string(maxSize) + ")";
+    }
+    input.stream.open(fs::path(path), std::ios::binary);
+    return input.stream ? std::string() : "cannot read";
 }
 
-// Reads in, runs codec (compress or expand) over it and writes the result
-// to out. Returns the exit status.
-template <typename Codec>
-int Convert(const std::string& in, const std::string& out, Codec codec) {
-    std::vector<std::uint8_t> input;
-    if (!ReadWholeFile(in, input)) {
-        return Fail(in, "cannot read");
+// Appends count bytes of input to bytes. Returns an empty string or why not.
+std::string ReadBytes(Input& input, std::uint64_t count, std::vector<std::uint8_t>& bytes) {
+    const std::size_t before = bytes.size();
+    if (count > SIZE_MAX - before) {
+        return "too large to read into memory here";
     }
-    std::vector<std::uint8_t> result;
-    if (const szdd::SzddError e = codec(input.data(), input.size(), result); e != szdd::SzddError::None) {
-        return Fail(in, szdd::SzddErrorText(e));
+    try {
+        bytes.resize(before + static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return "not enough memory to read it";
     }
-    if (const std::string problem = WriteReplacing(out, result); !problem.empty()) {
+    input.stream.read(reinterpret_cast<char*>(bytes.data() + before), static_cast<std::streamsize>(count));
+    return static_cast<std::uint64_t>(input.stream.gcount()) == count ? std::string() : "cannot read";
+}
+
+// Writes result to out. Returns the exit status.
+int WriteResult(const std::string& out, const std::vector<std::uint8_t>& result) {
+    if (const std::string problem = szdd::WriteOutputFile(out, result); !problem.empty()) {
         return Fail(out, problem);
     }
     return 0;
 }
 
-int Info(const std::string& in) {
+int Compress(const std::string& in, const std::string& out) {
+    Input input;
+    std::vector<std::uint8_t> data;
+    std::string problem = OpenInput(in, UINT32_MAX, input);
+    if (problem.empty()) {
+        problem = ReadBytes(input, input.size, data);
+    }
+    if (!problem.empty()) {
+        return Fail(in, problem);
+    }
     std::vector<std::uint8_t> packed;
-    if (!ReadWholeFile(in, packed)) {
-        return Fail(in, "cannot read");
+    if (const szdd::SzddError e = szdd::SzddCompress(data.data(), data.size(), packed); e != szdd::SzddError::None) {
+        return Fail(in, szdd::SzddErrorText(e));
+    }
+    return WriteResult(out, packed);
+}
+
+int Expand(const std::string& in, const std::string& out) {
+    Input input;
+    std::vector<std::uint8_t> packed;
+    std::string problem = OpenInput(in, MaxContainerSize(UINT32_MAX), input);
+    // The header first: it bounds how long the whole container can be.
+    const std::uint64_t headerSize = std::min<std::uint64_t>(input.size, szdd::kHeaderSize);
+    if (problem.empty()) {
+        problem = ReadBytes(input, headerSize, packed);
+    }
+    if (!problem.empty()) {
+        return Fail(in, problem);
+    }
+    // What the codec would find out only after the whole file is read.
+    szdd::SzddHeader header;
+    szdd::SzddError early = szdd::SzddParseHeader(packed.data(), packed.size(), header);
+    if (early == szdd::SzddError::None && header.method != szdd::kMethodLzss) {
+        early = szdd::SzddError::UnknownMethod;
+    } else if (early == szdd::SzddError::None && input.size > MaxContainerSize(header.declaredLength)) {
+        early = szdd::SzddError::LengthExceeded;
+    }
+    if (early != szdd::SzddError::None) {
+        return Fail(in, szdd::SzddErrorText(early));
+    }
+    if (const std::string rest = ReadBytes(input, input.size - headerSize, packed); !rest.empty()) {
+        return Fail(in, rest);
+    }
+    std::vector<std::uint8_t> result;
+    if (const szdd::SzddError e = szdd::SzddExpand(packed.data(), packed.size(), result); e != szdd::SzddError::None) {
+        return Fail(in, szdd::SzddErrorText(e));
+    }
+    return WriteResult(out, result);
+}
+
+int Info(const std::string& in) {
+    Input input;
+    std::vector<std::uint8_t> packed;
+    std::string problem = OpenInput(in, UINT64_MAX, input);
+    if (problem.empty()) {
+        problem = ReadBytes(input, std::min<std::uint64_t>(input.size, szdd::kHeaderSize), packed);
+    }
+    if (!problem.empty()) {
+        return Fail(in, problem);
     }
     szdd::SzddHeader header;
     if (const auto e = szdd::SzddParseHeader(packed.data(), packed.size(), header); e != szdd::SzddError::None) {
@@ -126,7 +172,7 @@ int Info(const std::string& in) {
                 header.method == szdd::kMethodLzss ? "" : ", not supported");
     std::printf("name character:  0x%02X\n", header.lastNameChar);
     std::printf("declared length: %lu bytes\n", static_cast<unsigned long>(header.declaredLength));
-    std::printf("file size:       %zu bytes\n", packed.size());
+    std::printf("file size:       %llu bytes\n", static_cast<unsigned long long>(input.size));
     return 0;
 }
 
@@ -139,20 +185,16 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     try {
         if (command == "compress" && argc == 4) {
-            return Convert(argv[2], argv[3], [](const std::uint8_t* data, std::size_t size, auto& out) {
-                return szdd::SzddCompress(data, size, out);
-            });
+            return Compress(argv[2], argv[3]);
         }
         if (command == "expand" && argc == 4) {
-            return Convert(argv[2], argv[3], [](const std::uint8_t* data, std::size_t size, auto& out) {
-                return szdd::SzddExpand(data, size, out);
-            });
+            return Expand(argv[2], argv[3]);
         }
         if (command == "info" && argc == 3) {
             return Info(argv[2]);
         }
     } catch (const std::exception& e) {
-        // Out of memory reading a huge input, or a path the system rejects.
+        // A path the system rejects, or out of memory while coding.
         return Fail(argv[2], e.what());
     }
     return Usage();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -49,10 +50,10 @@ std::string WriteOutputFile(const std::string& path, const std::vector<std::uint
         std::chrono::steady_clock::now().time_since_epoch().count());
     HANDLE file = INVALID_HANDLE_VALUE;
     for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE; ++attempt) {
-        wchar_t suffix[40];
-        std::swprintf(suffix, sizeof suffix / sizeof suffix[0], L".%08llx.tmp",
-                      (stamp + attempt * 0x9E3779B9ull) & 0xFFFFFFFFull);
-        g_temporary = target + suffix;
+        char suffix[40];
+        std::snprintf(suffix, sizeof suffix, ".%08lx.tmp",
+                      static_cast<unsigned long>((stamp + attempt * 0x9E3779B9ull) & 0xFFFFFFFFull));
+        g_temporary = target + std::wstring(suffix, suffix + std::strlen(suffix));
         file = CreateFileW(g_temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {

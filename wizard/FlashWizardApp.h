@@ -6,6 +6,8 @@
 #ifndef FLASHWIZARD_FLASHWIZARDAPP_H
 #define FLASHWIZARD_FLASHWIZARDAPP_H
 
+#include <cstdint>
+
 #include "ui/Application.h"
 #include "ui/Text.h"
 
@@ -24,6 +26,9 @@ public:
     CText m_strVersion;         // "[Version]": resource FIRMWARE/VERSION_NAME
     CText m_strCurrentVersion;  // "[CurrentVersion]": set by the explanation page
     CText m_strProduct;         // "[Product]": resource FIRMWARE/PRODUCT_NAME
+    // The firmware version (packed as FWUGetDeviceInfo gives it) that this
+    // run last read from a pen in normal mode; 0 while it has read none.
+    std::uint32_t m_dwNormalModeVersion = 0;
 
 protected:
     // Reads the model and version names, runs the wizard. Returns FALSE

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "EmulatedLibrary.h"
+#include "FlashWizardApp.h"
 #include "Penlink.h"
 #include "WizardDialog.h"
 #include "WizardMessageBox.h"
@@ -55,6 +56,13 @@ void COpenDevice::OnSetActive() {
             WizardMessageBox(IDS_MODE_CHANGE_FAILED, MB_ICONERROR);
         }
         PostQuitMessage(0);
+    } else {
+        // A pen found in normal mode was identified before the switch; with
+        // none, the record is all zero and the earlier reading stays.
+        tagFWUDEVICEINFO info{};
+        if (FWUGetDeviceInfo(&info) == ORVANE_ERROR_NONE && info.dwFirmwareVersion != 0) {
+            GetWizardApp()->m_dwNormalModeVersion = info.dwFirmwareVersion;
+        }
     }
     m_pWizard->EnableButton(IDC_WIZ_BACK, TRUE);
     m_pWizard->EnableButton(IDC_WIZ_NEXT, FALSE);

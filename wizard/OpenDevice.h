@@ -10,7 +10,11 @@
 // CSearchSink), which the page closes once the result is in or the page is
 // left. A search left behind by Back therefore reaches no page, whenever it
 // ends; starting a new search also ends the earlier one in the library.
-
+//
+// Each search that read a pen in normal mode keeps its firmware version in
+// the application (CFlashWizardApp::m_dwNormalModeVersion): a search after
+// Back finds the pen that the first one switched already in its update mode,
+// where the version cannot be read.
 #ifndef FLASHWIZARD_OPENDEVICE_H
 #define FLASHWIZARD_OPENDEVICE_H
 

@@ -146,8 +146,9 @@ TEST(WizardSearch, BackAndNextDuringTheSearchLeaveOneSearch) {
 
 // A search that the user left behind must reach no page. Back alone: the
 // pen comes back in its update mode while the welcome page is shown, and the
-// wizard stays there. Next then finds it in that mode.
-TEST(WizardSearch, BackDuringTheSearchStays) {
+// wizard stays there. Next then finds it in that mode and still shows the
+// version that this run read before switching it.
+TEST(WizardSearch, BackDuringTheSearchStaysAndKeepsTheVersionRead) {
     WizardRun run("normal", "back-alone");
     const HWND frame = StartAtWelcomePage(run, kAside, false);
     ASSERT_NE(frame, nullptr);
@@ -163,6 +164,7 @@ TEST(WizardSearch, BackDuringTheSearchStays) {
 
     Click(frame, kNext);
     ASSERT_TRUE(WaitUntil([&] { return Button(frame, kNext).text == L"&Update"; }, 10000));
+    EXPECT_EQ(PageTexts(VisiblePage(frame)), kExplanationTexts);
 
     CancelAndAnswer(run, frame, IDYES);
     EXPECT_TRUE(run.WaitForExit(5000));
@@ -183,6 +185,7 @@ TEST(WizardSearch, EarlierSearchsResultStartsNothing) {
     Click(frame, kNext);
 
     ASSERT_TRUE(WaitUntil([&] { return Button(frame, kNext).text == L"&Update"; }, 15000));
+    EXPECT_EQ(PageTexts(VisiblePage(frame)), kExplanationTexts);
     Sleep(1500);
     EXPECT_TRUE(run.Running());
     ExpectButtons(frame, "12323 < &Back disabled | 12324 &Update enabled | 2 &Cancel enabled");

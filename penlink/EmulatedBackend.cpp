@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "HidBackend.h"
+#include "Penlink.h"
 #include "emulator/EmulatorScenario.h"
 
 namespace penlink {
@@ -39,3 +40,9 @@ HidBackend& DefaultBackend() {
 }
 
 }  // namespace penlink
+
+// Present in this build only, so that a program can tell at run time that it
+// talks to the emulated pen (GetProcAddress or dlsym on the loaded library)
+// without the real library having to carry anything for it. Returns 1. Any
+// thread.
+extern "C" PENLINK_API int PENLINK_CALL FWUIsEmulated() { return 1; }

@@ -46,5 +46,9 @@ LRESULT CExplanationPage::OnWizardBack() {
 CText FormatCurrentVersion() {
     tagFWUDEVICEINFO info{};
     if (FWUGetDeviceInfo(&info) != ORVANE_ERROR_NONE) return LoadResourceString(IDS_VERSION_UNKNOWN);
-    return CText(FormatFirmwareVersion(info.dwFirmwareVersion));
+    // Zero: the last search found the pen already in its update mode. If an
+    // earlier search of this run switched it, its reading is the pen's.
+    const std::uint32_t version =
+        info.dwFirmwareVersion != 0 ? info.dwFirmwareVersion : GetWizardApp()->m_dwNormalModeVersion;
+    return CText(FormatFirmwareVersion(version));
 }

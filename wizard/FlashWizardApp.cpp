@@ -2,13 +2,35 @@
 
 #include <string>
 
+#include "EmulatedLibrary.h"
 #include "Placeholders.h"
 #include "RunWizard.h"
+#include "WizardMessageBox.h"
 
 namespace {
 
 // The one application object; wWinMain starts the program through it.
 CFlashWizardApp theApp;
+
+#if defined(FLASHWIZARD_IMAGE_IS_STANDIN)
+constexpr bool kCarriesStandinImage = true;
+#else
+constexpr bool kCarriesStandinImage = false;
+#endif
+
+// A build that carries the stand-in image must not reach a real pen: on the
+// real library, says so and how to build with the real image. Returns true
+// when the wizard may run. Main thread.
+bool MayUpdateWithCarriedImage() {
+    if (!kCarriesStandinImage || IsEmulatedLibrary()) return true;
+    WizardMessageBox(
+        CText(L"This wizard carries the stand-in firmware image (NOT FOR FLASHING), which "
+              L"only the emulated pen may receive; it will not update a real pen.\n\n"
+              L"Build the wizard with the real image: configure the build with\n"
+              L"-DFLASHWIZARD_FIRMWARE_IMAGE=<path of the firmware image> and build again."),
+        MB_ICONERROR);
+    return false;
+}
 
 }  // namespace
 
@@ -19,9 +41,15 @@ CFlashWizardApp::~CFlashWizardApp() = default;
 BOOL CFlashWizardApp::InitInstance() {
     m_strProduct = LoadFirmwareString(L"PRODUCT_NAME");
     m_strVersion = LoadFirmwareString(L"VERSION_NAME");
+    if (!MayUpdateWithCarriedImage()) {
+        m_bRefused = true;
+        return FALSE;
+    }
     RunWizard();
     return FALSE;
 }
+
+int CFlashWizardApp::ExitInstance() { return m_bRefused ? 1 : CApplication::ExitInstance(); }
 
 CText CFlashWizardApp::ReplacePlaceholders(const CText& text, int* replaced) const {
     CText completed = text;

@@ -6,6 +6,8 @@
 #ifndef FLASHWIZARD_FLASHWIZARDAPP_H
 #define FLASHWIZARD_FLASHWIZARDAPP_H
 
+#include <cstdint>
+
 #include "ui/Application.h"
 #include "ui/Text.h"
 
@@ -24,11 +26,22 @@ public:
     CText m_strVersion;         // "[Version]": resource FIRMWARE/VERSION_NAME
     CText m_strCurrentVersion;  // "[CurrentVersion]": set by the explanation page
     CText m_strProduct;         // "[Product]": resource FIRMWARE/PRODUCT_NAME
+    // The firmware version (packed as FWUGetDeviceInfo gives it) that this
+    // run last read from a pen in normal mode; 0 while it has read none.
+    std::uint32_t m_dwNormalModeVersion = 0;
 
 protected:
-    // Reads the model and version names, runs the wizard. Returns FALSE
-    // always, so the program ends when the wizard has closed. Main thread.
+    // Reads the model and version names, runs the wizard. A build that
+    // carries the stand-in image runs only on the emulated library: on the
+    // real one it shows why in a message box instead. Returns FALSE always,
+    // so the program ends when the wizard has closed. Main thread.
     BOOL InitInstance() override;
+    // Returns 1 when the wizard refused to run with the carried image, else
+    // the base class's exit code. Main thread.
+    int ExitInstance() override;
+
+private:
+    bool m_bRefused = false;  // the stand-in image met the real library
 };
 
 // The application object, for the pages and the prompts. Never null while

@@ -1,5 +1,9 @@
 #include "OpenDevice.h"
 
+#include <cwchar>
+
+#include "EmulatedLibrary.h"
+#include "FlashWizardApp.h"
 #include "Penlink.h"
 #include "WizardDialog.h"
 #include "WizardMessageBox.h"
@@ -7,19 +11,26 @@
 #include "res/resource.h"
 #include "ui/Application.h"
 #include "ui/DialogWindow.h"
-#include "ui/MessageTable.h"
+
+namespace {
+
+// For the tests only: on the emulated library, FLASHWIZARD_TEST_SEARCH_DELAY_MS
+// holds each search back by that many milliseconds (at most ten seconds)
+// after the page is shown, so that a test can make an earlier search end in
+// between. The real library never waits here.
+void HoldSearchForTests() {
+    wchar_t value[16] = {};
+    const DWORD length = GetEnvironmentVariableW(L"FLASHWIZARD_TEST_SEARCH_DELAY_MS", value, 16);
+    if (length == 0 || length >= 16 || !IsEmulatedLibrary()) return;
+    const unsigned long ms = std::wcstoul(value, nullptr, 10);
+    Sleep(ms < 10000 ? static_cast<DWORD>(ms) : 10000);
+}
+
+}  // namespace
 
 COpenDevice::COpenDevice() : CWizardPage(IDD_OPEN_DEVICE) {}
 
 BOOL COpenDevice::OnInitDialog() { return InitPageAndPlaceholders(); }
-
-bool COpenDevice::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    static const MessageEntry<COpenDevice> kMessages[] = {
-        MapMessage(WM_DEVICE_SEARCH_RESULT, &COpenDevice::OnDeviceSearchResult),
-    };
-    return DispatchMessageTable(*this, kMessages, message, wParam, lParam, result) ||
-           CWizardPage::OnMessage(message, wParam, lParam, result);
-}
 
 void COpenDevice::ShowNextCaption() {
     m_strNextText = LoadResourceString(IDS_NEXT);
@@ -30,30 +41,43 @@ void COpenDevice::RestoreStatusText() {
     if (!m_strStatusText.IsEmpty()) SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, m_strStatusText.c_str());
 }
 
-void COpenDevice::DropQueuedResults() {
-    // Whatever is queued now comes from a search that the next FWUOpenDevice
-    // ends; the library lets that search post nothing more.
-    MSG stale;
-    while (PeekMessageW(&stale, Handle(), WM_DEVICE_SEARCH_RESULT, WM_DEVICE_SEARCH_RESULT,
-                        PM_REMOVE)) {
-    }
-}
-
 void COpenDevice::OnSetActive() {
     ShowNextCaption();
-    // A miss that arrived while the page was hidden must not greet the new
-    // search.
     RestoreStatusText();
-    DropQueuedResults();
-    const ORVANE_ERROR opened = FWUOpenDevice(Handle());
+    const HWND sink = m_search.Open(&COpenDevice::SearchAnswered, this);
+    HoldSearchForTests();
+    // Without a sink nothing could hear the result: as a library that
+    // refuses, the wizard ends.
+    const ORVANE_ERROR opened =
+        sink != nullptr ? FWUOpenDevice(sink) : ORVANE_ERROR_NOT_INITIALIZED;
     if (opened != ORVANE_ERROR_NONE) {
+        m_search.Close();
         if (opened == ORVANE_ERROR_MODE_CHANGE_FAILED) {
             WizardMessageBox(IDS_MODE_CHANGE_FAILED, MB_ICONERROR);
         }
         PostQuitMessage(0);
+    } else {
+        // A pen found in normal mode was identified before the switch; with
+        // none, the record is all zero and the earlier reading stays.
+        tagFWUDEVICEINFO info{};
+        if (FWUGetDeviceInfo(&info) == ORVANE_ERROR_NONE && info.dwFirmwareVersion != 0) {
+            GetWizardApp()->m_dwNormalModeVersion = info.dwFirmwareVersion;
+        }
     }
     m_pWizard->EnableButton(IDC_WIZ_BACK, TRUE);
     m_pWizard->EnableButton(IDC_WIZ_NEXT, FALSE);
+}
+
+BOOL COpenDevice::OnKillActive() {
+    m_search.Close();
+    return TRUE;
+}
+
+void COpenDevice::SearchAnswered(void* page, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<COpenDevice*>(page);
+    // A search answers once: nothing more is awaited.
+    self->m_search.Close();
+    self->OnDeviceSearchResult(wParam, lParam);
 }
 
 LRESULT COpenDevice::OnDeviceSearchResult(WPARAM wParam, LPARAM lParam) {

@@ -5,15 +5,22 @@
 // leaving Back and Cancel to the user; a library that refuses to search ends
 // the wizard.
 //
-// Only the latest search counts. Starting a search ends the one before it
-// (the library's rule: the earlier one never answers), and a result of the
-// earlier one still waiting in the queue is dropped, so Back and Next in
-// quick succession leave one search and one result.
+// The page acts only on the result of the search it started last, and only
+// while it waits for it: each search reports to a window of its own (a
+// CSearchSink), which the page closes once the result is in or the page is
+// left. A search left behind by Back therefore reaches no page, whenever it
+// ends; starting a new search also ends the earlier one in the library.
+//
+// Each search that read a pen in normal mode keeps its firmware version in
+// the application (CFlashWizardApp::m_dwNormalModeVersion): a search after
+// Back finds the pen that the first one switched already in its update mode,
+// where the version cannot be read.
 #ifndef FLASHWIZARD_OPENDEVICE_H
 #define FLASHWIZARD_OPENDEVICE_H
 
 #include <windows.h>
 
+#include "SearchSink.h"
 #include "WizardPage.h"
 #include "ui/Text.h"
 
@@ -24,11 +31,14 @@ public:
     COpenDevice();
 
     // Sets Next's caption to string 9, shows the template's status text and
-    // starts a search (FWUOpenDevice). When the library refuses: string 8 in
-    // a message box if the pen could not be switched, then the quit request.
-    // Then enables Back and disables Next. Returns nothing. User-interface
-    // thread.
+    // starts a search (FWUOpenDevice) that reports to a new sink. When the
+    // library refuses (or the sink cannot be made): string 8 in a message box
+    // if the pen could not be switched, then the quit request. Then enables
+    // Back and disables Next. Returns nothing. User-interface thread.
     void OnSetActive() override;
+    // Closes the sink of a search still awaited, so that its result reaches
+    // no page. Returns TRUE. User-interface thread.
+    BOOL OnKillActive() override;
     // Asks the cancel confirmation; on agreement records that this page
     // agreed, so that a later miss is ignored. Returns TRUE to let the cancel
     // go on, FALSE to refuse it.
@@ -40,8 +50,8 @@ public:
     // 9. Returns 0, the explanation page.
     LRESULT OnWizardNext() override;
 
-    // WM_DEVICE_SEARCH_RESULT. Found (wParam 1): enables Next, disables Back
-    // and advances the wizard; returns 1. Not found (wParam 2): unless the
+    // The result of the page's search. Found (wParam 1): enables Next,
+    // disables Back and advances the wizard; returns 1. Not found (wParam 2): unless the
     // user has agreed to cancel, shows string 11 (lParam 1, the pen did not
     // come back after the switch) or string 5 (any other lParam) as the
     // status text; returns 2. Any other wParam: nothing, returns wParam.
@@ -50,18 +60,16 @@ public:
 protected:
     // The shared page initialisation with the placeholder pass. Returns TRUE.
     BOOL OnInitDialog() override;
-    // WM_DEVICE_SEARCH_RESULT. Returns true when it handled the message,
-    // else what the base class returns.
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void ShowNextCaption();
     void RestoreStatusText();
-    void DropQueuedResults();
+    static void SearchAnswered(void* page, WPARAM wParam, LPARAM lParam);
 
     BOOL m_bCancelled = FALSE;  // the user agreed to cancel while asked here
     CText m_strNextText;        // Next's caption on this page: string 9
     CText m_strStatusText;      // the status text before a result replaced it
+    CSearchSink m_search;       // the window of the search awaited
 };
 
 #endif  // FLASHWIZARD_OPENDEVICE_H

@@ -2,10 +2,11 @@
 # Packs the Windows ZIP, checks what it holds, builds the SDK's example from
 # the ZIP's contents alone with the mingw compiler, and runs it under Wine
 # against the emulated library.
-# Usage: run-sdk-test.sh BUILD_DIR CXX win32|win64
+# Usage: run-sdk-test.sh BUILD_DIR CXX win32|win64 [STANDIN]
+# STANDIN ON: the build carries the stand-in image, which the ZIP's name says.
 set -euo pipefail
 build=$(cd "$1" && pwd)
-cxx=$2 arch=$3
+cxx=$2 arch=$3 standin=${4:-OFF}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -13,6 +14,11 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -C RelWithDebInfo -B "$work/pack" >/dev/null)
 zip=$(ls "$work"/pack/*.zip)
 echo "== $(basename "$zip")"
+case "$(basename "$zip")" in *-stand-in.zip) said=ON ;; *) said=OFF ;; esac
+[ "$said" = "$standin" ] || {
+  echo "the ZIP's name must say stand-in exactly when the build carries the stand-in image"
+  exit 1
+}
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip")
 (cd "$work/unpacked" && find . -type f | sort)

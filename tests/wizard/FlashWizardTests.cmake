@@ -41,6 +41,8 @@ function(wizard_driver_test name source)
   add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${source}
                  ${CMAKE_CURRENT_BINARY_DIR}/ExpectedImage.rc)
   target_link_libraries(${name} PRIVATE wizard_driver gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    FLASHWIZARD_TEST_IMAGE_IS_STANDIN=$<BOOL:${FLASHWIZARD_IMAGE_IS_STANDIN}>)
   # The wizard and its emulated library must be in place before a run.
   add_dependencies(${name} FlashWizard Penlink_emulated)
   penlink_add_test(${name})

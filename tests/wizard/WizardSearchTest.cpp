@@ -143,3 +143,56 @@ TEST(WizardSearch, BackAndNextDuringTheSearchLeaveOneSearch) {
     CancelAndAnswer(run, frame, IDYES);
     EXPECT_TRUE(run.WaitForExit(5000));
 }
+
+// A search that the user left behind must reach no page. Back alone: the
+// pen comes back in its update mode while the welcome page is shown, and the
+// wizard stays there. Next then finds it in that mode and still shows the
+// version that this run read before switching it.
+TEST(WizardSearch, BackDuringTheSearchStaysAndKeepsTheVersionRead) {
+    WizardRun run("normal", "back-alone");
+    const HWND frame = StartAtWelcomePage(run, kAside, false);
+    ASSERT_NE(frame, nullptr);
+    Click(frame, kNext);
+    ASSERT_TRUE(WaitForSearchingPage(frame, 5000));
+    Click(frame, kBack);
+    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 3000));
+
+    // The pen is back about a second after the switch.
+    Sleep(2500);
+    EXPECT_EQ(PageTexts(VisiblePage(frame)), kWelcomeTexts) << "the wizard moved on by itself";
+    ExpectButtons(frame, "12323 < &Back disabled | 12324 &Next enabled | 2 &Cancel enabled");
+
+    Click(frame, kNext);
+    ASSERT_TRUE(WaitUntil([&] { return Button(frame, kNext).text == L"&Update"; }, 10000));
+    EXPECT_EQ(PageTexts(VisiblePage(frame)), kExplanationTexts);
+
+    CancelAndAnswer(run, frame, IDYES);
+    EXPECT_TRUE(run.WaitForExit(5000));
+}
+
+// Back and Next at once while the first search is about to find the pen,
+// the new search held back by the test until the first has found it: the
+// first one's result must not pass for the new one's, and nothing but a
+// click on "&Update" starts the update.
+TEST(WizardSearch, EarlierSearchsResultStartsNothing) {
+    WizardRun run("normal", "stale-result", true, {{L"FLASHWIZARD_TEST_SEARCH_DELAY_MS", L"2500"}});
+    const HWND frame = StartAtWelcomePage(run, kAside, false);
+    ASSERT_NE(frame, nullptr);
+    Click(frame, kNext);
+    ASSERT_TRUE(WaitForSearchingPage(frame, 10000));
+    Click(frame, kBack);
+    ASSERT_TRUE(WaitForPage(frame, kWelcomeTexts, 3000));
+    Click(frame, kNext);
+
+    ASSERT_TRUE(WaitUntil([&] { return Button(frame, kNext).text == L"&Update"; }, 15000));
+    EXPECT_EQ(PageTexts(VisiblePage(frame)), kExplanationTexts);
+    Sleep(1500);
+    EXPECT_TRUE(run.Running());
+    ExpectButtons(frame, "12323 < &Back disabled | 12324 &Update enabled | 2 &Cancel enabled");
+    const Lines transcript = run.Transcript();
+    EXPECT_EQ(CountLines(transcript, "OUT 00 02 03"), 0) << "the update started unasked";
+    EXPECT_EQ(CountLines(transcript, "EVENT image of"), 0);
+
+    CancelAndAnswer(run, frame, IDYES);
+    EXPECT_TRUE(run.WaitForExit(5000));
+}

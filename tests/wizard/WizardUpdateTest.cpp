@@ -126,3 +126,21 @@ TEST(WizardUpdate, ImageThatCannotBePreparedLeavesThePenAlone) {
     EXPECT_EQ(CountLines(transcript, "OUT 00 02 01"), 0) << "the start command was sent";
     EXPECT_EQ(CountLines(transcript, "OUT 00 02 08"), 0) << "a closing command was sent";
 }
+
+// A build that carries the stand-in image, started beside the real library,
+// refuses before it shows the wizard and tells how to build with the real
+// image; beside the emulated library (every other test) it runs.
+TEST(WizardUpdate, StandinImageIsRefusedOnTheRealLibrary) {
+    if (!FLASHWIZARD_TEST_IMAGE_IS_STANDIN) GTEST_SKIP() << "this build carries a real image";
+    WizardRun run("normal", "real-library", true, {}, WizardLibrary::Real);
+    const MessageBoxState box = run.WaitForMessageBox(20000);
+    ASSERT_NE(box.window, nullptr) << "no message box";
+    EXPECT_EQ(box.caption, kCaption);
+    EXPECT_NE(box.text.find(L"stand-in"), std::wstring::npos);
+    EXPECT_NE(box.text.find(L"-DFLASHWIZARD_FIRMWARE_IMAGE="), std::wstring::npos);
+    EXPECT_TRUE(box.hasIcon);
+    EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+    Answer(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !run.Running(); }, 5000));
+    EXPECT_EQ(run.ExitCode(), 1u);
+}

@@ -28,6 +28,31 @@ using namespace penflash;
 
 namespace {
 
+#if defined(PENFLASH_IMAGE_IS_STANDIN)
+constexpr bool kCarriesStandinImage = true;
+#else
+constexpr bool kCarriesStandinImage = false;
+#endif
+
+// A build that carries the stand-in image sends it to the emulated pen only.
+// Returns true when options may go on; otherwise says why and how to build
+// with the real image, and sets report's exit code (the pen heard nothing).
+bool MaySendCarriedImage(const Options& options, Terminal& terminal, RunReport& report) {
+    if (!kCarriesStandinImage || options.action != Action::Update || !options.emulate.empty() ||
+        !options.imagePath.empty()) {
+        return true;
+    }
+    const std::string why =
+        "this penflash carries the stand-in firmware image (NOT FOR FLASHING), which only the "
+        "emulated pen may receive (--emulate SCENARIO); give a real image with --image FILE, or "
+        "build penflash with the real image: cmake -DFLASHWIZARD_FIRMWARE_IMAGE=<path of the "
+        "firmware image>";
+    terminal.Line("penflash: " + why);
+    report.SetExit(ExitCode::BadImage);
+    report.SetError({why, "image", std::nullopt, ""});
+    return false;
+}
+
 int Finish(const RunReport& report, const Options& options) {
     if (options.json) {
         std::fputs(report.ToJson().c_str(), stdout);
@@ -81,6 +106,9 @@ int main(int argc, char** argv) {
         }
         terminal.Line("Emulated pen, scenario \"" + options.emulate + "\".");
     }
+
+    RunReport refused("update");
+    if (!MaySendCarriedImage(options, terminal, refused)) return Finish(refused, options);
 
     RunReport report = Dispatch(options, terminal, interrupt);
     if (!options.emulate.empty()) report.SetEmulated(options.emulate);

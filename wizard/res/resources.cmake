@@ -14,16 +14,7 @@
 include_guard(GLOBAL)
 include(${PROJECT_SOURCE_DIR}/cmake/HostSzdd.cmake)
 
-set(FLASHWIZARD_FIRMWARE_IMAGE ${CMAKE_CURRENT_LIST_DIR}/firmware/standin-2.47.bin
-    CACHE FILEPATH "Firmware image that the wizard carries (uncompressed)")
-set(FLASHWIZARD_PRODUCT_NAME "RM550e"
-    CACHE STRING "Device model name that the wizard shows for [Product]")
-set(FLASHWIZARD_VERSION_NAME "2.47"
-    CACHE STRING "Version name of the carried image, shown for [Version]")
-
-if(NOT EXISTS "${FLASHWIZARD_FIRMWARE_IMAGE}")
-  message(FATAL_ERROR "FLASHWIZARD_FIRMWARE_IMAGE: ${FLASHWIZARD_FIRMWARE_IMAGE} does not exist")
-endif()
+include(${PROJECT_SOURCE_DIR}/cmake/FirmwareImage.cmake)
 
 # Writes to out_var the UTF-16LE words of text followed by a NUL word, as
 # resource data ("0x0052, 0x004D, ..., 0x0000"). Printable ASCII only: the

@@ -271,6 +271,25 @@ TEST_F(PenflashCliTest, DamagedImageIsRefusedBeforeAnyReport) {
     EXPECT_EQ(Emulated("update", "normal", {"--yes", "--image", PathOf("missing.bin")}).exitCode, 7);
 }
 
+// The stand-in image that a default build carries goes to the emulated pen
+// only (WholeUpdateOfTheNormalPen sends it there): the real pen is refused
+// before the library is called, with the way to a build with the real image.
+// An image given with --image is not the carried one and is not refused.
+TEST_F(PenflashCliTest, CarriedStandinImageIsRefusedForTheRealPen) {
+    if (!PENFLASH_TEST_IMAGE_IS_STANDIN) GTEST_SKIP() << "this build carries a real image";
+    const RunResult real = RunProgram(Program(), {"update", "--yes", "--json"});
+    EXPECT_EQ(real.exitCode, 7) << real.err;
+    EXPECT_EQ(JsonOf(real)["result"], "bad-image");
+    EXPECT_NE(real.err.find("stand-in"), std::string::npos) << real.err;
+    EXPECT_NE(real.err.find("-DFLASHWIZARD_FIRMWARE_IMAGE="), std::string::npos) << real.err;
+
+    // A missing file fails as a file, not as the stand-in.
+    const RunResult chosen = RunProgram(Program(), {"update", "--yes", "--image", PathOf("missing.bin")});
+    EXPECT_EQ(chosen.exitCode, 7);
+    const std::string said = chosen.out + chosen.err;
+    EXPECT_EQ(said.find("stand-in"), std::string::npos) << said;
+}
+
 TEST_F(PenflashCliTest, WholeUpdateOfTheNormalPen) {
     // Confirmed on stdin, report on stdout, messages and progress on stderr.
     const RunResult run = Emulated("update", "normal", {"--json"}, "yes\n");

@@ -134,7 +134,9 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     }
 }
 
-WizardRun::WizardRun(const std::string& scenario, const std::string& name, bool usableTemp) {
+WizardRun::WizardRun(const std::string& scenario, const std::string& name, bool usableTemp,
+                     const std::map<std::wstring, std::wstring>& environment,
+                     WizardLibrary library) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     m_folder = std::wstring(temp) + L"flashwizard-" + Widen(name) + L"-" +
@@ -146,16 +148,20 @@ WizardRun::WizardRun(const std::string& scenario, const std::string& name, bool 
         ADD_FAILURE() << "cannot make the run's folder";
         return;
     }
-    std::wstring environment = EnvironmentWith({{L"PENLINK_EMULATOR", Widen(scenario)},
-                                                {L"PENLINK_EMULATOR_LOG", m_transcriptPath},
-                                                {L"TMP", m_tempDir},
-                                                {L"TEMP", m_tempDir}});
-    const std::wstring program = OwnDirectory() + L"\\emulated\\FlashWizard.exe";
+    std::map<std::wstring, std::wstring> variables = environment;
+    variables[L"PENLINK_EMULATOR"] = Widen(scenario);
+    variables[L"PENLINK_EMULATOR_LOG"] = m_transcriptPath;
+    variables[L"TMP"] = m_tempDir;
+    variables[L"TEMP"] = m_tempDir;
+    std::wstring block = EnvironmentWith(variables);
+    const std::wstring program = OwnDirectory() + (library == WizardLibrary::Emulated
+                                                       ? L"\\emulated\\FlashWizard.exe"
+                                                       : L"\\FlashWizard.exe");
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, &environment[0], m_folder.c_str(), &startup,
+                        CREATE_UNICODE_ENVIRONMENT, &block[0], m_folder.c_str(), &startup,
                         &m_process)) {
         ADD_FAILURE() << "cannot start " << std::string(program.begin(), program.end())
                       << ": error " << GetLastError();

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,12 @@ struct MessageBoxState {
     bool hasIcon = false;
 };
 
+// Which Penlink.dll the started wizard loads.
+enum class WizardLibrary {
+    Emulated,  // the copy in the emulated folder, on the emulated pen
+    Real,      // the copy beside the real library
+};
+
 // The wizard process with a scenario of the emulated pen. The run's files
 // (the transcript and the temporary directory given to the wizard as TMP)
 // live in a folder of its own, removed when the run ends unless the test
@@ -70,8 +77,12 @@ public:
     // Starts FlashWizard.exe from the emulated folder beside this program
     // with PENLINK_EMULATOR = scenario. Without usableTemp, TMP names a
     // folder that does not exist, so the wizard cannot prepare its image.
-    // Failures show in Started() and as test failures.
-    WizardRun(const std::string& scenario, const std::string& name, bool usableTemp = true);
+    // environment adds or replaces variables of the wizard's environment;
+    // library chooses the copy of the wizard that is started. Failures show
+    // in Started() and as test failures.
+    WizardRun(const std::string& scenario, const std::string& name, bool usableTemp = true,
+              const std::map<std::wstring, std::wstring>& environment = {},
+              WizardLibrary library = WizardLibrary::Emulated);
     // Ends a wizard still running (TerminateProcess) and cleans up.
     ~WizardRun();
     WizardRun(const WizardRun&) = delete;

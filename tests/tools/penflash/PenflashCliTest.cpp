@@ -428,7 +428,7 @@ TEST_F(PenflashCliTest, LostOutputAndOtherSignalsNeverCutTheTransfer) {
     // reply's time limit, no refused pen.
     ChildProcess silent(Program(), {"update", "--emulate", "silent", "--yes"});
     ASSERT_TRUE(silent.WaitForOutput("Emulated pen", 10s)) << silent.Out();
-    std::this_thread::sleep_for(300ms);  // into the reply's wait
+    std::this_thread::sleep_for(1s);  // into the reply's wait of 3 s
     silent.Interrupt();
     EXPECT_EQ(silent.Wait(30s), 8) << silent.Out();
     EXPECT_NE(silent.Out().find("while the pen was being identified"), std::string::npos)

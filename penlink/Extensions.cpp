@@ -61,6 +61,20 @@ ORVANE_ERROR FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo) {
     return device.IsSupportedDevice() ? ORVANE_ERROR_NONE : ORVANE_ERROR_MODE_CHANGE_FAILED;
 }
 
+ORVANE_ERROR FWUIdentifyUpdateModeDevice(tagFWUDEVICEINFO* pInfo) {
+    if (pInfo == nullptr) return ORVANE_ERROR_READ_FAILED;
+    *pInfo = tagFWUDEVICEINFO{};
+    if (Search().Busy()) {
+        LogFailure("update-mode identification refused: the search for the pen is running");
+        return ORVANE_ERROR_MODE_CHANGE_FAILED;
+    }
+    CQuillDevice device(true);
+    const int opened = device.Open();
+    if (opened != ORVANE_ERROR_NONE) return static_cast<ORVANE_ERROR>(opened);
+    pInfo->dwUpdateModeVersion = device.dwUpdateModeVersion;
+    return ORVANE_ERROR_NONE;
+}
+
 ORVANE_ERROR FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context) {
     if (callback == nullptr) return ORVANE_ERROR_DEVICE_NOT_FOUND;
     HidBackend& backend = Backend();

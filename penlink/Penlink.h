@@ -178,6 +178,17 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSetProgressCallback(FWU_PROGRESS_CALLBA
 // Caller thread.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo);
 
+// Reads the loader version of a pen in firmware-update mode with the
+// update-mode identify command, leaving the pen in that mode; the library's
+// own state is not touched. Fills *pInfo (all zero but dwUpdateModeVersion)
+// and returns ORVANE_ERROR_NONE, ORVANE_ERROR_MODE_CHANGE_FAILED while a
+// search runs, ORVANE_ERROR_DEVICE_NOT_FOUND when no pen in firmware-update
+// mode is connected, ORVANE_ERROR_OPEN_FAILED when it cannot be opened,
+// ORVANE_ERROR_REQUEST_FAILED or ORVANE_ERROR_READ_FAILED when it does not
+// answer, and ORVANE_ERROR_READ_FAILED for a null pInfo (nothing written).
+// Blocks up to about three seconds. Caller thread.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUIdentifyUpdateModeDevice(tagFWUDEVICEINFO* pInfo);
+
 #define FWU_MODE_NORMAL 1
 #define FWU_MODE_UPDATE 2
 

@@ -1,5 +1,7 @@
 #include "Transcript.h"
 
+#include <cerrno>
+
 namespace penlink::emulator {
 
 std::string HexBytes(const uint8_t* bytes, size_t length) {
@@ -37,9 +39,29 @@ bool Transcript::WriteTo(const std::string& path) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_file != nullptr) std::fclose(m_file);
     m_file = file;
-    for (const std::string& line : m_lines) std::fprintf(m_file, "%s\n", line.c_str());
-    std::fflush(m_file);
+    m_writeError = 0;
+    for (const std::string& line : m_lines) WriteLine(line);
+    Flush();
     return true;
+}
+
+void Transcript::WriteLine(const std::string& line) {
+    errno = 0;
+    if (std::fprintf(m_file, "%s\n", line.c_str()) < 0 && m_writeError == 0) {
+        m_writeError = errno != 0 ? errno : EIO;
+    }
+}
+
+void Transcript::Flush() {
+    errno = 0;
+    if ((std::fflush(m_file) != 0 || std::ferror(m_file)) && m_writeError == 0) {
+        m_writeError = errno != 0 ? errno : EIO;
+    }
+}
+
+int Transcript::WriteError() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_writeError;
 }
 
 void Transcript::Out(const uint8_t* report, size_t length) { Add("OUT " + HexBytes(report, length)); }
@@ -56,8 +78,8 @@ std::vector<std::string> Transcript::Lines() const {
 void Transcript::Add(std::string line) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_file != nullptr) {
-        std::fprintf(m_file, "%s\n", line.c_str());
-        std::fflush(m_file);
+        WriteLine(line);
+        Flush();
     }
     m_lines.push_back(std::move(line));
 }

@@ -33,12 +33,23 @@ public:
     // A copy of the lines so far. Any thread.
     std::vector<std::string> Lines() const;
 
+    // Returns 0 while every line reached the file given to WriteTo (or when
+    // there is none), else the errno of the first write or flush that failed
+    // (a full disk, /dev/full); the lines after it are still tried. Any
+    // thread.
+    int WriteError() const;
+
 private:
     void Add(std::string line);
+    // Write to m_file and keep the first failure in m_writeError; the
+    // caller holds m_mutex.
+    void WriteLine(const std::string& line);
+    void Flush();
 
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;
     std::FILE* m_file = nullptr;
+    int m_writeError = 0;
 };
 
 // "00 02 0a ..." for length bytes.

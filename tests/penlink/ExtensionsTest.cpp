@@ -84,6 +84,22 @@ TEST_F(ExtensionsTest, IdentifyLeavesThePenInNormalMode) {
     AddPen(setup);
     EXPECT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_MODE_CHANGE_FAILED);
     EXPECT_EQ(info.dwProductCode, 0x7Fu);
+    EXPECT_EQ(FWUIdentifyUpdateModeDevice(&info), ORVANE_ERROR_DEVICE_NOT_FOUND);
+
+    // A pen in firmware-update mode tells its loader version and stays there.
+    SetUp();
+    auto loader = PenFor50Ms();
+    loader.startInUpdateMode = true;
+    auto inUpdateMode = AddPen(loader);
+    EXPECT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_DEVICE_NOT_FOUND);
+    ASSERT_EQ(FWUIdentifyUpdateModeDevice(&info), ORVANE_ERROR_NONE);
+    EXPECT_EQ(info.dwUpdateModeVersion, 0x01020000u);
+    EXPECT_EQ(info.dwProductCode, 0u);
+    EXPECT_TRUE(inUpdateMode->InUpdateMode());
+    EXPECT_EQ(Outgoing().size(), 1u);  // the update-mode identify command only
+    FWUGetDeviceInfo(&state);
+    EXPECT_EQ(state.dwUpdateModeVersion, 0u);
+    EXPECT_EQ(FWUIdentifyUpdateModeDevice(nullptr), ORVANE_ERROR_READ_FAILED);
 }
 
 TEST_F(ExtensionsTest, EnumerationListsPensInBothModesOnly) {

@@ -15,22 +15,22 @@ std::string Footer() {
     return "\nExit codes:\n" + ExitCodeTable();
 }
 
-// The options that every command takes.
-void AddCommonOptions(CLI::App& command, Options& options) {
+// The options that every command takes. Returns --transcript.
+CLI::Option* AddCommonOptions(CLI::App& command, Options& options) {
     auto* emulate = command.add_option(
         "--emulate", options.emulate,
         "Run against the emulated pen in this process, in the given scenario");
     emulate->type_name("SCENARIO")->check(
         CLI::IsMember(penlink::emulator::ScenarioNames()));
-    command
-        .add_option("--transcript", options.transcript,
-                    "With --emulate: write every report and event of the emulated bus to FILE "
-                    "(default: $PENLINK_EMULATOR_LOG)")
-        ->type_name("FILE")
-        ->needs(emulate);
+    CLI::Option* transcript = command.add_option(
+        "--transcript", options.transcript,
+        "With --emulate: write every report and event of the emulated bus to FILE "
+        "(default: $PENLINK_EMULATOR_LOG)");
+    transcript->type_name("FILE")->needs(emulate);
     command.add_flag("--json", options.json,
                      "Print one JSON object on stdout at the end; messages go to stderr");
     command.footer(Footer());
+    return transcript;
 }
 
 }  // namespace
@@ -45,20 +45,21 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
     app.footer(Footer());
 
     CLI::App* list = app.add_subcommand("list", "List the HID devices that are the pen, with mode and path");
-    AddCommonOptions(*list, options);
+    CLI::Option* transcripts[3] = {AddCommonOptions(*list, options), nullptr, nullptr};
 
     CLI::App* info = app.add_subcommand(
         "info", "Show the pen's product code and versions, leaving it in normal mode");
-    AddCommonOptions(*info, options);
+    transcripts[1] = AddCommonOptions(*info, options);
 
     CLI::App* update = app.add_subcommand(
         "update", "Update the pen's firmware to version " PENFLASH_IMAGE_VERSION_NAME
                   " (the built-in image) or to --image FILE");
-    AddCommonOptions(*update, options);
-    update->add_option("--image", options.imagePath,
-                       "Firmware image to send instead of the built-in one: an SZDD container "
-                       "(checked in full before anything is sent) or the raw image")
-        ->type_name("FILE");
+    transcripts[2] = AddCommonOptions(*update, options);
+    CLI::Option* image = update->add_option(
+        "--image", options.imagePath,
+        "Firmware image to send instead of the built-in one: an SZDD container "
+        "(checked in full before anything is sent) or the raw image");
+    image->type_name("FILE");
     update->add_flag("-y,--yes", options.yes, "Do not ask for confirmation");
     update
         ->add_option("--search-timeout", options.searchTimeoutSeconds,
@@ -77,6 +78,19 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
         options.exitCode = code == 0 ? ExitCode::Success : ExitCode::Usage;
         options.out = out.str();
         options.err = err.str();
+        return options;
+    }
+    // An empty file name (an unset shell variable, say) is a mistake, not a
+    // request for the default.
+    std::string empty;
+    if (image->count() > 0 && options.imagePath.empty()) empty = "--image";
+    for (const CLI::Option* transcript : transcripts) {
+        if (transcript->count() > 0 && options.transcript.empty()) empty = "--transcript";
+    }
+    if (!empty.empty()) {
+        options.action = Action::Exit;
+        options.exitCode = ExitCode::Usage;
+        options.err = empty + ": the file name is empty\nRun with --help for more information.\n";
         return options;
     }
     if (list->parsed()) options.action = Action::List;

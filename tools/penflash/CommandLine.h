@@ -40,9 +40,9 @@ public:
     // Reads argv[1, argc). Returns the action with its options; for --help
     // and --version Action::Exit with the text in out and ExitCode::Success;
     // for a usage error (no or an unknown command, an unknown option or
-    // scenario, a missing value, --transcript without --emulate) Action::Exit
-    // with the message in err and ExitCode::Usage. argv[0] is not read. Any
-    // thread.
+    // scenario, a missing value, an empty file name, --transcript without
+    // --emulate) Action::Exit with the message in err and ExitCode::Usage.
+    // argv[0] is not read. Any thread.
     static Options Parse(int argc, const char* const* argv);
 };
 

@@ -1,5 +1,9 @@
 #include "DeviceCommands.h"
 
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "LibraryErrors.h"
@@ -24,6 +28,19 @@ void PENLINK_CALL CollectEntry(void* context, const FWUDEVICEENTRY* entry) {
 bool Enumerate(std::vector<DeviceEntry>& entries) {
     return FWUEnumDevices(&CollectEntry, &entries) == ORVANE_ERROR_NONE;
 }
+
+// How often the identification's end and Ctrl-C are looked at.
+constexpr auto kIdentifyPoll = std::chrono::milliseconds(20);
+
+std::atomic<bool> g_callAbandoned{false};
+
+// What the identifying thread hands back. Shared, so that a thread left
+// behind writes into memory that still exists.
+struct IdentifyCall {
+    FWUDEVICEINFO info{};
+    ORVANE_ERROR result = ORVANE_ERROR_NONE;
+    std::atomic<bool> done{false};
+};
 
 }  // namespace
 
@@ -68,10 +85,47 @@ RunReport ListDevices(Terminal& terminal) {
     return report;
 }
 
-RunReport ShowDeviceInfo(Terminal& terminal) {
+std::optional<ORVANE_ERROR> IdentifyUnlessInterrupted(FWUDEVICEINFO& info,
+                                                      const Interrupt& interrupt) {
+    auto call = std::make_shared<IdentifyCall>();
+    std::thread worker;
+    try {
+        worker = std::thread([call] {
+            call->result = FWUIdentifyDevice(&call->info);
+            call->done.store(true, std::memory_order_release);
+        });
+    } catch (const std::exception&) {
+        // No thread: the call runs here, and Ctrl-C waits for it.
+        call->result = FWUIdentifyDevice(&call->info);
+        call->done.store(true, std::memory_order_release);
+    }
+    while (!call->done.load(std::memory_order_acquire)) {
+        if (interrupt.Requested()) {
+            g_callAbandoned.store(true);
+            worker.detach();
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(kIdentifyPoll);
+    }
+    if (worker.joinable()) worker.join();
+    info = call->info;
+    return call->result;
+}
+
+bool LibraryCallAbandoned() { return g_callAbandoned.load(); }
+
+RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt) {
     RunReport report("info");
     FWUDEVICEINFO info{};
-    const ORVANE_ERROR result = FWUIdentifyDevice(&info);
+    const std::optional<ORVANE_ERROR> identified = IdentifyUnlessInterrupted(info, interrupt);
+    if (!identified) {
+        terminal.Line("Interrupted (Ctrl-C) while the pen was being identified.");
+        report.SetExit(ExitCode::Cancelled);
+        report.SetError({"interrupted (Ctrl-C) while the pen was being identified", "interrupt",
+                         std::nullopt, ""});
+        return report;
+    }
+    const ORVANE_ERROR result = *identified;
     if (result == ORVANE_ERROR_NONE || result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
         report.SetIdentity(info.dwProductCode, info.dwExtraInfo);
         report.SetVersion("current", FormatVersion(info.dwFirmwareVersion));
@@ -86,11 +140,28 @@ RunReport ShowDeviceInfo(Terminal& terminal) {
     report.SetExit(ExitForIdentify(result));
     if (result == ORVANE_ERROR_NONE) return report;
 
-    std::string message = LibraryErrorText(result);
     if (result == ORVANE_ERROR_DEVICE_NOT_FOUND && PenInUpdateMode()) {
-        message = "the pen is in firmware-update mode, where it does not tell its identity; "
-                  "`penflash update` goes on with it";
-    } else if (result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
+        // Not an error: the pen is there, only in its other mode, where its
+        // loader tells its own version and nothing else.
+        FWUDEVICEINFO loader{};
+        const ORVANE_ERROR read = FWUIdentifyUpdateModeDevice(&loader);
+        terminal.Line("The pen is in firmware-update mode; `penflash update` completes an update "
+                      "from there.");
+        if (read != ORVANE_ERROR_NONE) {
+            const std::string why = std::string("its loader version cannot be read: ") +
+                                    LibraryErrorText(read);
+            terminal.Line("Refused: " + why + ".");
+            report.SetExit(ExitCode::PenRefused);
+            report.SetError({why, "FWUIdentifyUpdateModeDevice", read, LibraryErrorName(read)});
+            return report;
+        }
+        report.SetVersion("updateMode", FormatVersion(loader.dwUpdateModeVersion));
+        terminal.Line("Loader version:    " + FormatVersion(loader.dwUpdateModeVersion));
+        report.SetExit(ExitCode::Success);
+        return report;
+    }
+    std::string message = LibraryErrorText(result);
+    if (result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
         message = RefusedPenText(info.dwProductCode);
     }
     terminal.Line((result == ORVANE_ERROR_MODE_CHANGE_FAILED ? "Refused: " : "No identity: ") +

@@ -3,8 +3,11 @@
 #define PENFLASH_DEVICECOMMANDS_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "Interrupt.h"
+#include "Penlink.h"
 #include "RunReport.h"
 #include "Terminal.h"
 
@@ -17,12 +20,27 @@ namespace penflash {
 RunReport ListDevices(Terminal& terminal);
 
 // Identifies the pen in normal mode without switching it
-// (FWUIdentifyDevice) and shows its product code and versions. Returns a
-// report with Success for a pen this updater updates; PenRefused with the
-// identity for one it does not update, or that cannot be opened or does not
-// answer; NoPen when no pen is in normal mode (a pen already in
-// firmware-update mode is mentioned). Main thread.
-RunReport ShowDeviceInfo(Terminal& terminal);
+// (FWUIdentifyDevice) and shows its product code and versions; a pen in
+// firmware-update mode is said to be there, with its loader version
+// (FWUIdentifyUpdateModeDevice). Returns a report with Success for a pen
+// this updater updates and for one in firmware-update mode; PenRefused with
+// the identity for one it does not update, or that cannot be opened or does
+// not answer; NoPen when there is no pen; Cancelled when Ctrl-C came during
+// the identification (see IdentifyUnlessInterrupted). Main thread.
+RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt);
+
+// Runs FWUIdentifyDevice on a thread of its own while the calling thread
+// watches interrupt, so that Ctrl-C need not wait for a silent pen. Returns
+// the call's result with info filled, or nullopt when Ctrl-C came first: the
+// call is then left running (nothing cuts the library's wait short), and the
+// process must end through std::_Exit once its output is written, making no
+// further library call (LibraryCallAbandoned says so). Main thread.
+std::optional<ORVANE_ERROR> IdentifyUnlessInterrupted(FWUDEVICEINFO& info,
+                                                      const Interrupt& interrupt);
+
+// Returns whether IdentifyUnlessInterrupted left a library call running.
+// Any thread.
+bool LibraryCallAbandoned();
 
 // Returns why a pen with productCode is refused, in a few words without a
 // final full stop. Any thread.

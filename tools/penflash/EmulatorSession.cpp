@@ -36,4 +36,6 @@ std::vector<std::string> EmulatorSession::Violations() const {
     return m_bus ? m_bus->Violations() : std::vector<std::string>{};
 }
 
+int EmulatorSession::TranscriptError() const { return m_bus ? m_bus->Log().WriteError() : 0; }
+
 }  // namespace penflash

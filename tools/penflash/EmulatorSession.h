@@ -34,6 +34,10 @@ public:
     // the library kept to the protocol). Any thread.
     std::vector<std::string> Violations() const;
 
+    // Returns 0 while the whole transcript reached its file (or there is
+    // none), else the errno of the first write that failed. Any thread.
+    int TranscriptError() const;
+
 private:
     std::unique_ptr<penlink::emulator::EmulatedBus> m_bus;
     bool m_inPlace = false;

@@ -12,15 +12,20 @@ struct ExitCodeRow {
 
 constexpr ExitCodeRow kRows[] = {
     {ExitCode::Success, "success", "success (or --help, --version)"},
-    {ExitCode::Failure, "failure", "any other failure (transcript not writable, internal fault)"},
-    {ExitCode::Usage, "usage", "usage error: unknown command, option or scenario"},
+    {ExitCode::Failure, "failure",
+     "any other failure (transcript or JSON report not written whole, internal fault)"},
+    {ExitCode::Usage, "usage",
+     "usage error: unknown command, option or scenario, empty file name, transcript over the "
+     "image"},
     {ExitCode::NoPen, "no-pen", "no pen found"},
     {ExitCode::PenRefused, "pen-refused",
      "the pen was refused: not one this updater updates, cannot be opened, did not answer "
      "or did not switch"},
     {ExitCode::PenNotBack, "pen-not-back", "the pen did not come back in firmware-update mode"},
     {ExitCode::TransferFailed, "transfer-failed", "the start of the update or the transfer failed"},
-    {ExitCode::BadImage, "bad-image", "the image cannot be read or is damaged; nothing was sent"},
+    {ExitCode::BadImage, "bad-image",
+     "the image cannot be read, is not a regular file, is empty or is damaged; nothing was "
+     "sent"},
     {ExitCode::Cancelled, "cancelled", "cancelled: not confirmed, or Ctrl-C before the transfer"},
 };
 

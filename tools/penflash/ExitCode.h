@@ -12,15 +12,18 @@ namespace penflash {
 
 enum class ExitCode : int {
     Success = 0,
-    Failure = 1,         // anything else: the transcript cannot be written, no
-                         // notification target, an internal fault
-    Usage = 2,           // the command line is wrong
+    Failure = 1,         // anything else: the transcript or the JSON report cannot
+                         // be written whole, no notification target, an internal
+                         // fault
+    Usage = 2,           // the command line is wrong (also an empty file name or a
+                         // transcript that is the image file)
     NoPen = 3,           // no pen is connected
     PenRefused = 4,      // a pen is there but is not one this updater updates,
                          // cannot be opened, does not answer or refused to switch
     PenNotBack = 5,      // the pen did not come back in firmware-update mode
     TransferFailed = 6,  // the start of the update or the transfer failed
-    BadImage = 7,        // the image cannot be read or is damaged; nothing was sent
+    BadImage = 7,        // the image cannot be read, is not a regular file, is empty
+                         // or is damaged; nothing was sent
     Cancelled = 8,       // the user said no, or pressed Ctrl-C before the transfer
 };
 

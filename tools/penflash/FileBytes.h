@@ -9,12 +9,19 @@
 
 namespace penflash {
 
-// Reads the file at path (UTF-8) into bytes, refusing one above maxSize
-// bytes. Returns true, or false with error set to one line of English
-// (cannot be opened, is a folder, is too large, read error) and bytes
-// empty. Any thread.
+// Reads the regular file at path (UTF-8) whole into bytes, refusing one
+// above maxSize bytes. Anything else (a FIFO, a device, a socket) is refused
+// at once, without waiting for a writer or reading from it. Returns true, or
+// false with error set to one line of English (cannot be opened, is a
+// folder, is not a regular file, is too large, read error, with the
+// system's reason where there is one) and bytes empty. Any thread.
 bool ReadFileBytes(const std::string& path, std::size_t maxSize, std::vector<std::uint8_t>& bytes,
                    std::string& error);
+
+// Returns whether the paths name one file (the same device and inode, or
+// file ID on Windows, through links of either kind); false when either does
+// not exist or cannot be examined. Any thread.
+bool IsSameFile(const std::string& first, const std::string& second);
 
 }  // namespace penflash
 

@@ -11,6 +11,11 @@ namespace szdd = penlink::szdd;
 bool FirmwareImage::FromStored(const std::uint8_t* data, std::size_t size, FirmwareImage& image,
                                std::string& error) {
     image = FirmwareImage();
+    // Nothing at all is neither a cut container nor an image.
+    if (size == 0) {
+        error = "the image is empty";
+        return false;
+    }
     const StoredImageInfo info = InspectStoredImage(data, size);
     if (info.kind == StoredImageKind::Corrupt) {
         error = std::string("damaged SZDD container: ") + info.problem;

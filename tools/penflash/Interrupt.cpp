@@ -1,6 +1,7 @@
 #include "Interrupt.h"
 
 #include <atomic>
+#include <cstddef>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,8 +26,10 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return FALSE;
 }
 #else
-struct sigaction g_previousInt;
-struct sigaction g_previousTerm;
+// The signals that ask penflash to stop, and the handling each had before.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_previous[sizeof kStopSignals / sizeof kStopSignals[0]];
+struct sigaction g_previousPipe;
 
 void OnSignal(int) { g_requested.store(true); }
 #endif
@@ -42,8 +45,15 @@ Interrupt::Interrupt() {
     sigemptyset(&action.sa_mask);
     // Calls in progress are restarted; the library's own waits handle EINTR.
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &g_previousInt);
-    sigaction(SIGTERM, &action, &g_previousTerm);
+    for (std::size_t i = 0; i < sizeof kStopSignals / sizeof kStopSignals[0]; ++i) {
+        sigaction(kStopSignals[i], &action, &g_previous[i]);
+    }
+    // A reader that went away (`penflash update | head`) must not end a
+    // transfer: the write fails with EPIPE and the terminal stops printing.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &g_previousPipe);
 #endif
 }
 
@@ -51,8 +61,10 @@ Interrupt::~Interrupt() {
 #ifdef _WIN32
     SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
 #else
-    sigaction(SIGINT, &g_previousInt, nullptr);
-    sigaction(SIGTERM, &g_previousTerm, nullptr);
+    for (std::size_t i = 0; i < sizeof kStopSignals / sizeof kStopSignals[0]; ++i) {
+        sigaction(kStopSignals[i], &g_previous[i], nullptr);
+    }
+    sigaction(SIGPIPE, &g_previousPipe, nullptr);
 #endif
 }
 

@@ -7,6 +7,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -57,13 +58,28 @@ bool Terminal::IsTerminal(std::FILE* stream) {
 #endif
 }
 
+void Terminal::ReserveStandardStreams() {
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open() takes the lowest free descriptor: fd itself.
+        const int null = open("/dev/null", O_RDONLY);
+        if (null >= 0 && null != fd) close(null);
+    }
+#endif
+}
+
 Terminal::Terminal(std::FILE* stream) : m_stream(stream), m_interactive(IsTerminal(stream)) {}
+
+void Terminal::Write(const std::string& text) {
+    if (m_broken) return;
+    const bool written = std::fputs(text.c_str(), m_stream) >= 0;
+    if (!written || std::fflush(m_stream) != 0 || std::ferror(m_stream)) m_broken = true;
+}
 
 void Terminal::Line(const std::string& text) {
     EndStatus();
-    std::fputs(text.c_str(), m_stream);
-    std::fputc('\n', m_stream);
-    std::fflush(m_stream);
+    Write(text + "\n");
 }
 
 void Terminal::Status(const std::string& text) {
@@ -72,43 +88,39 @@ void Terminal::Status(const std::string& text) {
     // sequences, so every console shows it alike.
     std::string line = "\r" + text;
     if (text.size() < m_statusLength) line.append(m_statusLength - text.size(), ' ');
-    std::fputs(line.c_str(), m_stream);
-    std::fflush(m_stream);
+    Write(line);
     m_statusLength = text.size();
     m_statusShown = true;
 }
 
 void Terminal::EndStatus() {
     if (!m_statusShown) return;
-    std::fputc('\n', m_stream);
-    std::fflush(m_stream);
+    Write("\n");
     m_statusShown = false;
     m_statusLength = 0;
 }
 
 Answer Terminal::Ask(const std::string& question, const Interrupt& interrupt) {
     EndStatus();
-    std::fputs(question.c_str(), m_stream);
-    std::fflush(m_stream);
+    Write(question);
     std::string line;
 #ifdef _WIN32
     char buffer[256];
     const bool got = std::fgets(buffer, sizeof buffer, stdin) != nullptr;
     if (got) line = buffer;
     if (interrupt.Requested()) {
-        std::fputc('\n', m_stream);
+        Write("\n");
         return Answer::Interrupted;
     }
 #else
     if (!ReadLine(line, interrupt)) {
-        std::fputc('\n', m_stream);
+        Write("\n");
         return Answer::Interrupted;
     }
 #endif
     // The answer typed on a terminal ends the line itself; from a pipe it
     // does not show, so the line is ended here.
-    if (!IsTerminal(stdin)) std::fputc('\n', m_stream);
-    std::fflush(m_stream);
+    if (!IsTerminal(stdin)) Write("\n");
     return IsYes(line) ? Answer::Yes : Answer::No;
 }
 

@@ -1,6 +1,8 @@
 // Where penflash talks to its user: one output stream (stdout, or stderr
 // when stdout carries the JSON report), with a status line that is redrawn
-// in place on a terminal, and the confirmation read from stdin.
+// in place on a terminal, and the confirmation read from stdin. A stream
+// that fails a write (a reader gone, a full disk, a closed terminal) is
+// written no more: printing stops, the work goes on.
 #ifndef PENFLASH_TERMINAL_H
 #define PENFLASH_TERMINAL_H
 
@@ -24,6 +26,10 @@ public:
     // Any thread.
     bool Interactive() const { return m_interactive; }
 
+    // Returns whether a write to the stream failed, after which nothing more
+    // is written to it. Main thread.
+    bool Broken() const { return m_broken; }
+
     // Writes text and a line break, after ending a status line that is
     // shown; flushed at once. Main thread.
     void Line(const std::string& text);
@@ -45,11 +51,22 @@ public:
     // Returns whether stream is a terminal. Any thread.
     static bool IsTerminal(std::FILE* stream);
 
+    // Opens /dev/null, read-only, on each of the descriptors 0, 1 and 2 that
+    // is closed, so that no file opened later takes its place and every
+    // write to a closed stdout or stderr fails instead of landing in that
+    // file. Does nothing on Windows. Main thread, before any file is opened.
+    static void ReserveStandardStreams();
+
 private:
+    // Writes text and flushes, unless an earlier write failed; a failure
+    // marks the stream broken.
+    void Write(const std::string& text);
+
     std::FILE* m_stream;
     bool m_interactive;
     std::size_t m_statusLength = 0;
     bool m_statusShown = false;
+    bool m_broken = false;
 };
 
 // Returns whether line says yes: "y" or "yes" in any case, with blanks and

@@ -55,8 +55,13 @@ bool UpdateCommand::Fail(ExitCode code, RunError error) {
 bool UpdateCommand::Interrupted() {
     if (!m_interrupt.Requested()) return false;
     m_terminal.EndStatus();
+    // Once told to switch, the pen stays in firmware-update mode, where the
+    // next run finds it and completes the update.
     Fail(ExitCode::Cancelled,
-         {"interrupted (Ctrl-C) before the transfer; the pen's firmware was not changed",
+         {m_switched ? "interrupted (Ctrl-C) before the transfer; the pen is now in "
+                       "firmware-update mode and its firmware was not changed"
+                     : "interrupted (Ctrl-C) before the transfer; the pen's firmware was not "
+                       "changed",
           "interrupt", std::nullopt, ""});
     return true;
 }
@@ -67,22 +72,28 @@ double UpdateCommand::EndPhase(const char* name, Clock::time_point start) {
     return seconds;
 }
 
+bool UpdateCommand::ReadImageFile() {
+    m_fileRead = true;
+    if (m_options.imagePath.empty()) return true;
+    // An SZDD container is at most 9/8 of its image plus its header.
+    return ReadFileBytes(m_options.imagePath, FirmwareImage::kMaxLength / 8 * 9 + 64, m_imageFile,
+                         m_imageFileError);
+}
+
 bool UpdateCommand::LoadImage() {
     const auto start = Clock::now();
-    std::vector<std::uint8_t> file;
+    if (!m_fileRead) ReadImageFile();
     const std::uint8_t* stored = m_builtin;
     std::size_t storedSize = m_builtinSize;
     std::string source = "built-in";
     std::string error;
     if (!m_options.imagePath.empty()) {
         source = m_options.imagePath;
-        // An SZDD container is at most 9/8 of its image plus its header.
-        if (!ReadFileBytes(m_options.imagePath, FirmwareImage::kMaxLength / 8 * 9 + 64, file,
-                           error)) {
-            return Fail(ExitCode::BadImage, {error, "image", std::nullopt, ""});
+        if (!m_imageFileError.empty()) {
+            return Fail(ExitCode::BadImage, {m_imageFileError, "image", std::nullopt, ""});
         }
-        stored = file.data();
-        storedSize = file.size();
+        stored = m_imageFile.data();
+        storedSize = m_imageFile.size();
     }
     if (!FirmwareImage::FromStored(stored, storedSize, m_image, error)) {
         return Fail(ExitCode::BadImage, {source + ": " + error, "image", std::nullopt, ""});
@@ -101,8 +112,15 @@ bool UpdateCommand::LoadImage() {
 bool UpdateCommand::IdentifyPen() {
     const auto start = Clock::now();
     FWUDEVICEINFO info{};
-    const ORVANE_ERROR result = FWUIdentifyDevice(&info);
+    const std::optional<ORVANE_ERROR> identified = IdentifyUnlessInterrupted(info, m_interrupt);
     EndPhase("identify", start);
+    if (!identified) {
+        return Fail(ExitCode::Cancelled,
+                    {"interrupted (Ctrl-C) while the pen was being identified; the pen's "
+                     "firmware was not changed",
+                     "interrupt", std::nullopt, ""});
+    }
+    const ORVANE_ERROR result = *identified;
     std::string current;
     if (result == ORVANE_ERROR_NONE || result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
         current = FormatVersion(info.dwFirmwareVersion);
@@ -171,6 +189,7 @@ bool UpdateCommand::SwitchAndFind() {
         return Fail(ExitForOpen(opened),
                     LibraryError("FWUOpenDevice", opened, LibraryErrorText(opened)));
     }
+    m_switched = true;
     return !Interrupted() && WaitForPen();
 }
 
@@ -311,6 +330,9 @@ void UpdateCommand::ShowResult(double seconds) {
             break;
         case ExitCode::BadImage:
             hint = "Nothing was sent to the pen.";
+            break;
+        case ExitCode::Cancelled:
+            if (m_switched) hint = "Run `penflash update` again to complete the update.";
             break;
         case ExitCode::TransferFailed:
             hint = "Run `penflash update` again to retry; it also finds a pen that stayed in "

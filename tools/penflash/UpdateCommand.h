@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "CommandLine.h"
 #include "FirmwareImage.h"
@@ -26,13 +27,21 @@ public:
     UpdateCommand(const Options& options, Terminal& terminal, const Interrupt& interrupt,
                   const std::uint8_t* builtin, std::size_t builtinSize);
 
+    // Reads the file of options.imagePath whole into memory (nothing when
+    // it is empty), so that the caller can do it before it opens any other
+    // file; Run reads it itself otherwise. Returns false when the file is
+    // not a regular file or cannot be read; Run then ends with BadImage
+    // before the pen hears anything. Main thread, at most once, before Run.
+    bool ReadImageFile();
+
     // Runs the update. Returns the report, whose exit code says how it
     // ended: Success; BadImage before anything reached the pen; NoPen,
     // PenRefused, PenNotBack; TransferFailed; Cancelled when not confirmed or
     // interrupted before the transfer; Failure when the search target could
     // not be made. Whatever happens after FWUInit, FWUCloseDevice follows.
-    // A Ctrl-C during the transfer is held until the transfer ends. Main
-    // thread, once.
+    // A Ctrl-C during the transfer is held until the transfer ends; one
+    // during the identification leaves that call running (see
+    // IdentifyUnlessInterrupted). Main thread, once.
     RunReport Run();
 
 private:
@@ -63,11 +72,15 @@ private:
     std::size_t m_builtinSize;
 
     RunReport m_report{"update"};
+    bool m_fileRead = false;                // ReadImageFile ran
+    std::vector<std::uint8_t> m_imageFile;  // the file's bytes
+    std::string m_imageFileError;           // why it could not be read
     FirmwareImage m_image;
     std::string m_newVersion;
     SearchWaiter m_waiter;
     bool m_alreadyInUpdateMode = false;  // no normal-mode pen, one in update mode
     bool m_libraryStarted = false;  // FWUInit was called: FWUCloseDevice is owed
+    bool m_switched = false;        // FWUOpenDevice succeeded: the pen is (going) in update mode
     Clock::duration m_userTime{};   // time spent waiting for the user's answer
 
     ProgressBar m_bar;

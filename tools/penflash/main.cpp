@@ -9,11 +9,14 @@
 // exit codes.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 
 #include "CommandLine.h"
 #include "DeviceCommands.h"
 #include "EmulatorSession.h"
+#include "FileBytes.h"
 #include "Interrupt.h"
 #include "RunReport.h"
 #include "Terminal.h"
@@ -28,6 +31,42 @@ using namespace penflash;
 
 namespace {
 
+// Prints the JSON report when asked for. Returns the exit code: the
+// report's, or Failure when the report could not be written whole to stdout
+// (closed, full, a reader gone), since then the caller has lost it.
+int Finish(const RunReport& report, const Options& options) {
+    int code = static_cast<int>(report.Exit());
+    if (options.json) {
+        const bool written = std::fputs(report.ToJson().c_str(), stdout) >= 0;
+        if (!written || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fputs("penflash: the JSON report cannot be written to stdout\n", stderr);
+            code = static_cast<int>(ExitCode::Failure);
+        }
+    }
+    if (LibraryCallAbandoned()) {
+        // A library call still runs on another thread: unwinding would pull
+        // the library's state from under it. The system closes the device.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
+}
+
+const char* CommandName(Action action) {
+    return action == Action::List ? "list" : action == Action::Info ? "info" : "update";
+}
+
+// Returns a report of the command that ends before it starts, with code and
+// message; the message is also shown.
+RunReport Refusal(const Options& options, Terminal& terminal, ExitCode code,
+                  const std::string& message, const char* call) {
+    terminal.Line("penflash: " + message);
+    RunReport report(CommandName(options.action));
+    report.SetExit(code);
+    report.SetError({message, call, std::nullopt, ""});
+    return report;
+}
+
 #if defined(PENFLASH_IMAGE_IS_STANDIN)
 constexpr bool kCarriesStandinImage = true;
 #else
@@ -35,49 +74,18 @@ constexpr bool kCarriesStandinImage = false;
 #endif
 
 // A build that carries the stand-in image sends it to the emulated pen only.
-// Returns true when options may go on; otherwise says why and how to build
-// with the real image, and sets report's exit code (the pen heard nothing).
-bool MaySendCarriedImage(const Options& options, Terminal& terminal, RunReport& report) {
-    if (!kCarriesStandinImage || options.action != Action::Update || !options.emulate.empty() ||
-        !options.imagePath.empty()) {
-        return true;
-    }
-    const std::string why =
-        "this penflash carries the stand-in firmware image (NOT FOR FLASHING), which only the "
-        "emulated pen may receive (--emulate SCENARIO); give a real image with --image FILE, or "
-        "build penflash with the real image: cmake -DFLASHWIZARD_FIRMWARE_IMAGE=<path of the "
-        "firmware image>";
-    terminal.Line("penflash: " + why);
-    report.SetExit(ExitCode::BadImage);
-    report.SetError({why, "image", std::nullopt, ""});
-    return false;
-}
-
-int Finish(const RunReport& report, const Options& options) {
-    if (options.json) {
-        std::fputs(report.ToJson().c_str(), stdout);
-        std::fflush(stdout);
-    }
-    return static_cast<int>(report.Exit());
-}
-
-RunReport Dispatch(const Options& options, Terminal& terminal, const Interrupt& interrupt) {
-    switch (options.action) {
-        case Action::List:
-            return ListDevices(terminal);
-        case Action::Info:
-            return ShowDeviceInfo(terminal);
-        case Action::Update:
-        default: {
-            UpdateCommand update(options, terminal, interrupt, kBuiltinImage, kBuiltinImageSize);
-            return update.Run();
-        }
-    }
+// Returns true when the command may go on.
+bool MaySendCarriedImage(const Options& options) {
+    return !kCarriesStandinImage || options.action != Action::Update || !options.emulate.empty() ||
+           !options.imagePath.empty();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any file is opened: a closed stdout must not become the
+    // transcript or the pen's device node.
+    Terminal::ReserveStandardStreams();
     const Options options = CommandLine::Parse(argc, argv);
     if (options.action == Action::Exit) {
         std::fputs(options.out.c_str(), stdout);
@@ -90,31 +98,62 @@ int main(int argc, char** argv) {
     const Interrupt interrupt;
 
     EmulatorSession emulator;
+    std::optional<UpdateCommand> update;
+    if (options.action == Action::Update) {
+        update.emplace(options, terminal, interrupt, kBuiltinImage, kBuiltinImageSize);
+        // Whole, before any other file is opened: nothing penflash writes can
+        // change what it sends.
+        update->ReadImageFile();
+    }
+
     if (!options.emulate.empty()) {
         std::string transcript = options.transcript;
         const char* fromEnvironment = std::getenv("PENLINK_EMULATOR_LOG");
         if (transcript.empty() && fromEnvironment != nullptr) transcript = fromEnvironment;
+        if (!transcript.empty() && !options.imagePath.empty() &&
+            IsSameFile(transcript, options.imagePath)) {
+            return Finish(Refusal(options, terminal, ExitCode::Usage,
+                                  "the transcript " + transcript + " is the image file " +
+                                      options.imagePath + "; writing it would destroy the image",
+                                  "transcript"),
+                          options);
+        }
         std::string error;
         if (!emulator.Start(options.emulate, transcript, error)) {
-            terminal.Line("penflash: " + error);
-            RunReport report(options.action == Action::List   ? "list"
-                             : options.action == Action::Info ? "info"
-                                                              : "update");
-            report.SetExit(ExitCode::Failure);
-            report.SetError({error, "emulator", std::nullopt, ""});
-            return Finish(report, options);
+            return Finish(Refusal(options, terminal, ExitCode::Failure, error, "emulator"),
+                          options);
         }
         terminal.Line("Emulated pen, scenario \"" + options.emulate + "\".");
     }
 
-    RunReport refused("update");
-    if (!MaySendCarriedImage(options, terminal, refused)) return Finish(refused, options);
+    if (!MaySendCarriedImage(options)) {
+        return Finish(
+            Refusal(options, terminal, ExitCode::BadImage,
+                    "this penflash carries the stand-in firmware image (NOT FOR FLASHING), which "
+                    "only the emulated pen may receive (--emulate SCENARIO); give a real image "
+                    "with --image FILE, or build penflash with the real image: cmake "
+                    "-DFLASHWIZARD_FIRMWARE_IMAGE=<path of the firmware image>",
+                    "image"),
+            options);
+    }
 
-    RunReport report = Dispatch(options, terminal, interrupt);
+    RunReport report = options.action == Action::List   ? ListDevices(terminal)
+                       : options.action == Action::Info ? ShowDeviceInfo(terminal, interrupt)
+                                                        : update->Run();
     if (!options.emulate.empty()) report.SetEmulated(options.emulate);
     for (const std::string& violation : emulator.Violations()) {
         std::fprintf(stderr, "penflash: the emulated pen saw a protocol violation: %s\n",
                      violation.c_str());
+    }
+    if (const int error = emulator.TranscriptError(); error != 0) {
+        const std::string why =
+            std::string("the transcript could not be written completely: ") + std::strerror(error);
+        terminal.Line("penflash: " + why + ".");
+        // The pen's own outcome, when it failed, says more than the file.
+        if (report.Exit() == ExitCode::Success) {
+            report.SetExit(ExitCode::Failure);
+            report.SetError({why, "transcript", error, ""});
+        }
     }
     return Finish(report, options);
 }

@@ -171,14 +171,24 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     posix_spawn_file_actions_adddup2(&actions, childIn, 0);
     posix_spawn_file_actions_adddup2(&actions, childOut, 1);
     posix_spawn_file_actions_adddup2(&actions, childErr, 2);
-    // A child that ends before reading its input must not end the test.
+    // A child that ends before reading its input must not end the test; the
+    // child itself starts with SIGPIPE's default, as from a shell.
     signal(SIGPIPE, SIG_IGN);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    s.started = posix_spawn(&s.pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    s.started =
+        posix_spawn(&s.pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
 #endif
     ClosePipe(childIn);
     ClosePipe(childOut);
@@ -222,7 +232,15 @@ bool ChildProcess::WaitForOutput(const std::string& text, std::chrono::milliseco
 
 void ChildProcess::Interrupt() {
 #ifndef _WIN32
-    if (m_state->started) kill(m_state->pid, SIGINT);
+    Signal(SIGINT);
+#endif
+}
+
+void ChildProcess::Signal(int signal) {
+#ifndef _WIN32
+    if (m_state->started && !m_state->ended) kill(m_state->pid, signal);
+#else
+    static_cast<void>(signal);
 #endif
 }
 

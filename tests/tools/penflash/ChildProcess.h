@@ -30,6 +30,9 @@ public:
     // Sends the child SIGINT, as Ctrl-C would (POSIX systems only).
     void Interrupt();
 
+    // Sends the child signal (POSIX systems only).
+    void Signal(int signal);
+
     // Waits for the child to end and for its output. Returns its exit code,
     // or -1 when it did not end within limit (it is then killed).
     int Wait(std::chrono::milliseconds limit);

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -19,6 +20,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -214,6 +217,12 @@ TEST_F(PenflashCliTest, ListAndInfoLeaveThePenAsItIs) {
     const RunResult updateMode = Emulated("list", "update-mode");
     EXPECT_EQ(updateMode.exitCode, 0);
     EXPECT_NE(updateMode.out.find("update "), std::string::npos) << updateMode.out;
+    // What list shows, info tells too: the pen is there, with its loader.
+    const RunResult loader = Emulated("info", "update-mode", {"--json"});
+    EXPECT_EQ(loader.exitCode, 0) << loader.err;
+    EXPECT_NE(loader.err.find("is in firmware-update mode"), std::string::npos) << loader.err;
+    EXPECT_EQ(JsonOf(loader)["versions"]["updateMode"], "1.02");
+    EXPECT_EQ(Log().Lines("OUT "), 1u) << "info sent more than the update-mode identify";
     EXPECT_EQ(Emulated("list", "absent").exitCode, 3);
 
     const RunResult info = Emulated("info", "normal", {"--json"});
@@ -386,6 +395,11 @@ TEST_F(PenflashCliTest, CtrlCStopsBeforeTheTransferAndWaitsDuringIt) {
         child.Interrupt();
         EXPECT_EQ(child.Wait(30s), 8) << child.Out();
         EXPECT_FALSE(Transcript::Read(dir / "search.log").Has("image of"));
+        // The pen was told to switch: the user learns where it is and how
+        // the update completes.
+        EXPECT_NE(child.Out().find("the pen is now in firmware-update mode"), std::string::npos)
+            << child.Out();
+        EXPECT_NE(child.Out().find("`penflash update` again"), std::string::npos);
     }
     ChildProcess child(Program(), {"update", "--emulate", "normal", "--yes", "--transcript",
                                    PathOf("transfer.log")});
@@ -395,5 +409,93 @@ TEST_F(PenflashCliTest, CtrlCStopsBeforeTheTransferAndWaitsDuringIt) {
     EXPECT_NE(child.Out().find("goes on to its end"), std::string::npos) << child.Out();
     EXPECT_EQ(Count(child.Out(), "Sent 100%"), 1u);
     EXPECT_EQ(Transcript::Read(dir / "transfer.log").Image(), StandInImage());
+#endif
+}
+
+TEST_F(PenflashCliTest, LostOutputAndOtherSignalsNeverCutTheTransfer) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX signals only";
+#else
+    // A reader that goes away after three lines (SIGPIPE, then EPIPE).
+    const std::string log = PathOf("pipe.log");
+    const std::string rc = PathOf("pipe.rc");
+    const RunResult piped = RunProgram(
+        "/bin/sh", {"-c", "{ '" + Program() + "' update --emulate normal --yes --transcript '" +
+                              log + "'; echo $? > '" + rc + "'; } | head -n 3"});
+    EXPECT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(Count(piped.out, "\n"), 3u) << piped.out;
+    std::ifstream rcFile(rc);
+    int code = -1;
+    rcFile >> code;
+    EXPECT_EQ(code, 0) << "penflash did not end by itself after its reader left";
+    const Transcript pipeLog = Transcript::Read(log);
+    EXPECT_EQ(pipeLog.Image(), StandInImage());
+    EXPECT_TRUE(pipeLog.Has("closing command"));
+
+    // The terminal closes during the transfer (SIGHUP): held like Ctrl-C.
+    {
+        ChildProcess child(Program(), {"update", "--emulate", "normal", "--yes", "--transcript",
+                                       PathOf("hangup.log")});
+        ASSERT_TRUE(child.WaitForOutput("Sent  10%", 10s)) << child.Out();
+        child.Signal(SIGHUP);
+        EXPECT_EQ(child.Wait(30s), 0) << child.Out();
+        EXPECT_NE(child.Out().find("goes on to its end"), std::string::npos) << child.Out();
+        EXPECT_EQ(Transcript::Read(dir / "hangup.log").Image(), StandInImage());
+    }
+
+    // Ctrl-C while a pen that never answers is identified: no wait for the
+    // reply's time limit, no refused pen.
+    ChildProcess silent(Program(), {"update", "--emulate", "silent", "--yes"});
+    ASSERT_TRUE(silent.WaitForOutput("Emulated pen", 10s)) << silent.Out();
+    std::this_thread::sleep_for(1s);  // into the reply's wait of 3 s
+    silent.Interrupt();
+    EXPECT_EQ(silent.Wait(30s), 8) << silent.Out();
+    EXPECT_NE(silent.Out().find("while the pen was being identified"), std::string::npos)
+        << silent.Out();
+#endif
+}
+
+TEST_F(PenflashCliTest, FilesThatAreNotWhatTheySeemAreRefused) {
+    std::vector<std::uint8_t> image(3001, 0x3C);
+    WriteBytes(dir / "image.bin", image);
+    const std::string imagePath = PathOf("image.bin");
+
+    // A transcript over the image, by its name or a link, would truncate it.
+    std::error_code ec;
+    fs::create_hard_link(dir / "image.bin", dir / "link.bin", ec);
+    for (const std::string& transcript : {imagePath, PathOf("link.bin")}) {
+        if (transcript == PathOf("link.bin") && ec) continue;  // no hard links here
+        const RunResult run =
+            RunProgram(Program(), {"update", "--emulate", "update-mode", "--yes", "--image",
+                                   imagePath, "--transcript", transcript});
+        EXPECT_EQ(run.exitCode, 2) << transcript << "\n" << run.out;
+        EXPECT_EQ(ReadBytes(imagePath), image) << transcript;
+    }
+
+    const RunResult unset = RunProgram(Program(), {"update", "--emulate", "normal", "--image", ""});
+    EXPECT_EQ(unset.exitCode, 2) << "an empty --image must not mean the built-in image";
+
+    WriteBytes(dir / "empty.bin", {});
+    const RunResult empty = Emulated("update", "normal", {"--yes", "--image", PathOf("empty.bin")});
+    EXPECT_EQ(empty.exitCode, 7);
+    EXPECT_NE(empty.out.find("the image is empty"), std::string::npos) << empty.out;
+    EXPECT_EQ(Log().Lines("OUT "), 0u);
+
+#ifndef _WIN32
+    // A FIFO with no writer: refused at once, not waited on.
+    ASSERT_EQ(mkfifo(PathOf("fifo").c_str(), 0600), 0);
+    ChildProcess fifo(Program(), {"update", "--emulate", "normal", "--yes", "--image", PathOf("fifo")});
+    EXPECT_EQ(fifo.Wait(20s), 7) << fifo.Out();
+    EXPECT_NE(fifo.Out().find("not a regular file"), std::string::npos) << fifo.Out();
+
+    // Output that cannot be written whole is a failure, not a success.
+    const RunResult fullTranscript =
+        RunProgram(Program(), {"info", "--emulate", "normal", "--transcript", "/dev/full"});
+    EXPECT_EQ(fullTranscript.exitCode, 1) << fullTranscript.out;
+    for (const char* redirect : {"> /dev/full", ">&-"}) {
+        const RunResult lost = RunProgram(
+            "/bin/sh", {"-c", "'" + Program() + "' info --emulate normal --json " + redirect});
+        EXPECT_EQ(lost.exitCode, 1) << redirect << "\n" << lost.err;
+    }
 #endif
 }

@@ -44,7 +44,9 @@ int CQuillDevice::Open() {
 bool CQuillDevice::WriteReport(size_t count, const uint8_t* bytes) {
     const size_t length = Caps.OutputReportByteLength;
     uint8_t report[kReportBufferSize];
-    if (!hDevice || !IsUsableOutputLength(length) ||
+    // A command needs room for its own bytes only; the transfer, which needs
+    // more, checks its reports itself.
+    if (!hDevice || length > kReportBufferSize ||
         !BuildCommandReport(report, length, bytes, count)) {
         LogFailure("refusing output report length " + std::to_string(length));
         m_lastWrite = IoStatus::Failed;

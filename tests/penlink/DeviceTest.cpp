@@ -185,7 +185,7 @@ TEST_F(DeviceTest, UpdateModeIdentificationTakesOneReportWithinTheLimit) {
 }
 
 TEST_F(DeviceTest, ReportsOfEveryLengthAreWrittenWholeAndZeroPadded) {
-    for (uint16_t length : {11, 64, 65, 128}) {
+    for (uint16_t length : {5, 11, 64, 65, 128}) {
         SCOPED_TRACE(length);
         SetUp();
         auto setup = PenFor50Ms();
@@ -197,4 +197,31 @@ TEST_F(DeviceTest, ReportsOfEveryLengthAreWrittenWholeAndZeroPadded) {
         for (const auto& line : Outgoing()) EXPECT_EQ(line.size(), length * 3u - 1);
         TearDown();  // the strict pen checked the padding
     }
+}
+
+TEST_F(DeviceTest, ShortReportsCarryTheCommandsThatFitButNoTransfer) {
+    // Four bytes: too short for the identify command (5 bytes).
+    auto setup = PenFor50Ms();
+    setup.outputLength = 4;
+    AddPen(setup);
+    {
+        CQuillDevice normal(false);
+        EXPECT_EQ(normal.Open(), ORVANE_ERROR_WRITE_FAILED);
+        EXPECT_TRUE(Outgoing().empty());
+    }
+
+    // In firmware-update mode four bytes hold every command; only the image
+    // needs eleven.
+    SetUp();
+    setup.startInUpdateMode = true;
+    auto pen = AddPen(setup);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    EXPECT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+    EXPECT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+    uint8_t image[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(FWUSendFirmware(image, 8), ORVANE_ERROR_WRITE_FAILED);
+    EXPECT_EQ(FWUCloseDevice(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(pen->FinishCount(), 1u);
+    EXPECT_EQ(Outgoing(), (std::vector<std::string>{"00 02 04 93", "00 02 01 00", "00 02 08 00"}));
 }

@@ -171,7 +171,9 @@ int CQuillDevice::RequestUpdateMode() {
         return ORVANE_ERROR_MODE_CHANGE_FAILED;
     }
     if (WriteReport(sizeof kCmdEnterUpdateMode, kCmdEnterUpdateMode)) return ORVANE_ERROR_NONE;
-    // A pen that switches may drop off the bus before the write completes.
+    // A pen that switches may drop off the bus before the write completes;
+    // the write then counts as sent. Which system errors mean that is the
+    // backend's rule (IoStatus::DeviceStopped): on Windows error 31 alone.
     if (m_lastWrite == IoStatus::DeviceStopped) return ORVANE_ERROR_NONE;
     return ORVANE_ERROR_WRITE_FAILED;
 }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "ExportGate.h"
 #include "SearchThread.h"
 
 namespace penlink {
@@ -72,6 +73,8 @@ UnloadGuard g_unloadGuard;
 using namespace penlink;
 
 ORVANE_ERROR FWUInit() {
+    const ExportGate gate("FWUInit");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     ResetLibrary();
     g_FWUState.bInitialized.store(true);
     return ORVANE_ERROR_NONE;

@@ -223,13 +223,16 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUEnumDevices(FWU_DEVICE_CALLBACK callbac
 PENLINK_API FWU_TARGET PENLINK_CALL FWUCreateNotifyTarget();
 
 // Waits up to timeoutMs for the next message delivered to target and takes it
-// off the queue. Returns 1 with *msg filled, or 0 on time-out (or a null
-// argument; *msg is then untouched). Any thread, one waiter at a time.
+// off the queue. Returns 1 with *msg filled, or 0 on time-out, when the target
+// is destroyed meanwhile (at once), for a target already destroyed, or for a
+// null argument; *msg is then untouched. Any thread; several may wait.
 PENLINK_API int PENLINK_CALL FWUWaitNotification(FWU_TARGET target, unsigned int timeoutMs,
                                                  FWUNOTIFICATION* msg);
 
 // Destroys a target. A search that still holds it stops delivering to it: the
-// library forgets the target first. Any thread; target may be null.
+// library forgets the target first. Threads waiting on it return 0 at once;
+// the target is freed when the last of them has left. Returns at once. Any
+// thread; target may be null.
 PENLINK_API void PENLINK_CALL FWUDestroyNotifyTarget(FWU_TARGET target);
 #endif
 

@@ -1,5 +1,7 @@
 // Progress during the transfer, identification without switching, and the
 // list of matching interfaces.
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -151,6 +153,7 @@ TEST_F(ExtensionsTest, CallsThatOverlapARunningCallAreRefusedAndChangeNothing) {
     FWUSetProgressCallback(nullptr, nullptr);
 
     // During the identification of FWUOpenDevice on another thread.
+    TearDown();
     SetUp();
     timing.replyTimeoutMs = 2000;
     PenFaults silent;
@@ -167,6 +170,7 @@ TEST_F(ExtensionsTest, CallsThatOverlapARunningCallAreRefusedAndChangeNothing) {
     EXPECT_EQ(Outgoing().size(), 1u);
 
     // The strict pen refuses a command that comes in the middle of an image.
+    TearDown();
     SetUp();
     AddPen(setup);
     ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
@@ -183,3 +187,26 @@ TEST_F(ExtensionsTest, CallsThatOverlapARunningCallAreRefusedAndChangeNothing) {
     EXPECT_EQ(bus->Violations().size(), 1u);
     SetUp();  // a fresh bus, without the violation
 }
+
+#ifndef _WIN32
+TEST(NotifyTargetTest, DestroyWakesEveryWaiterAtOnce) {
+    FWU_TARGET target = FWUCreateNotifyTarget();
+    ASSERT_NE(target, nullptr);
+    std::atomic<int> taken{0};
+    auto wait = [&] {
+        FWUNOTIFICATION msg;
+        taken += FWUWaitNotification(target, 20000, &msg);
+    };
+    std::thread first(wait), second(wait);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // both are waiting
+    const auto start = std::chrono::steady_clock::now();
+    FWUDestroyNotifyTarget(target);
+    first.join();
+    second.join();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start)
+                  .count(),
+              2000);
+    EXPECT_EQ(taken.load(), 0);
+}
+#endif

@@ -49,6 +49,8 @@ uint32_t TickCount() {
 
 void Sleep(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+bool ProcessExiting() { return false; }
+
 void DebugOutput(const std::u16string& text) {
     syslog(LOG_DEBUG, "%s", Utf16ToUtf8(text).c_str());
 }

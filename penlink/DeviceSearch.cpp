@@ -2,6 +2,7 @@
 #include <new>
 
 #include "DebugLog.h"
+#include "ExportGate.h"
 #include "FWUState.h"
 #include "SearchThread.h"
 #include "Timing.h"
@@ -72,6 +73,8 @@ void FindFWUDevice() {
 using namespace penlink;
 
 ORVANE_ERROR FWUOpenDevice(FWU_TARGET hWnd) {
+    const ExportGate gate("FWUOpenDevice");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     FWUState& state = g_FWUState;
     if (!state.bInitialized.load()) return ORVANE_ERROR_NOT_INITIALIZED;
     // A search still running from an earlier call ends here without posting,

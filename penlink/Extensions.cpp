@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "DebugLog.h"
+#include "ExportGate.h"
 #include "FWUState.h"
 #include "ReportCodec.h"
 #include "SearchThread.h"
@@ -37,6 +38,8 @@ ORVANE_ERROR SendFirmwareWithProgress(const uint8_t* pImage, int nLength) {
 using namespace penlink;
 
 ORVANE_ERROR FWUSetProgressCallback(FWU_PROGRESS_CALLBACK callback, void* context) {
+    const ExportGate gate("FWUSetProgressCallback");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     std::lock_guard<std::mutex> lock(g_progressMutex);
     g_progress = callback;
     g_progressContext = context;
@@ -46,6 +49,8 @@ ORVANE_ERROR FWUSetProgressCallback(FWU_PROGRESS_CALLBACK callback, void* contex
 ORVANE_ERROR FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo) {
     if (pInfo == nullptr) return ORVANE_ERROR_READ_FAILED;
     *pInfo = tagFWUDEVICEINFO{};
+    const ExportGate gate("FWUIdentifyDevice");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     if (Search().Busy()) {
         LogFailure("identification refused: the search for the pen is running");
         return ORVANE_ERROR_MODE_CHANGE_FAILED;

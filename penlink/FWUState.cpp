@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "ExportGate.h"
+#include "Platform.h"
 #include "SearchThread.h"
 
 namespace penlink {
@@ -50,8 +52,9 @@ namespace {
 
 // Releases what the library still holds when it is unloaded.
 struct UnloadGuard {
-    // The search and the backend are made before the guard is complete, so
-    // that they are destroyed after it: the guard still needs both.
+    // The backend is made before the guard is complete, so that it is
+    // destroyed after it: the guard still needs it (the search is never
+    // destroyed).
     UnloadGuard() {
         Search();
         DefaultBackend();
@@ -59,6 +62,10 @@ struct UnloadGuard {
     UnloadGuard(const UnloadGuard&) = delete;
     UnloadGuard& operator=(const UnloadGuard&) = delete;
     ~UnloadGuard() {
+        // At process exit the search thread may have been stopped anywhere,
+        // even holding a lock: waiting for it could last for ever, and the
+        // system releases the device anyway.
+        if (platform::ProcessExiting()) return;
         Search().StopAtUnload();
         if (!Search().Busy()) DestroyDevice();
     }
@@ -72,6 +79,8 @@ UnloadGuard g_unloadGuard;
 using namespace penlink;
 
 ORVANE_ERROR FWUInit() {
+    const ExportGate gate("FWUInit");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     ResetLibrary();
     g_FWUState.bInitialized.store(true);
     return ORVANE_ERROR_NONE;

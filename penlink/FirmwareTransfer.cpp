@@ -1,5 +1,6 @@
 // The update calls: start, send the image, close.
 #include "DebugLog.h"
+#include "ExportGate.h"
 #include "FWUState.h"
 #include "ReportCodec.h"
 #include "SearchThread.h"
@@ -41,6 +42,8 @@ ORVANE_ERROR SendFirmware(const uint8_t* pImage, int nLength, const BlockSentCal
 using namespace penlink;
 
 ORVANE_ERROR FWUStartFirmwareUpdate() {
+    const ExportGate gate("FWUStartFirmwareUpdate");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     CQuillDevice* device = ReadyDevice();
     if (device == nullptr || !device->IsSupportedDevice()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     if (!device->WriteReport(sizeof kCmdStartUpdate, kCmdStartUpdate)) {
@@ -50,10 +53,14 @@ ORVANE_ERROR FWUStartFirmwareUpdate() {
 }
 
 ORVANE_ERROR FWUSendFirmware(unsigned char* pImage, int nLength) {
+    const ExportGate gate("FWUSendFirmware");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     return SendFirmwareWithProgress(pImage, nLength);
 }
 
 ORVANE_ERROR FWUCloseDevice() {
+    const ExportGate gate("FWUCloseDevice");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     g_FWUState.bStopSearch.store(true);
     Backend().Sleep(CurrentTiming().closePauseMs);
     Search().Stop(false);  // a running search ends after its current try

@@ -53,8 +53,12 @@ enum class IoStatus {
     Ok,
     Timeout,        // the time limit ran out; nothing was transferred
     Cancelled,      // CancelRead was called from another thread
-    DeviceStopped,  // the device went away (ERROR_GEN_FAILURE on Windows;
-                    // ENODEV, ESHUTDOWN, EPIPE or EIO on Linux)
+    DeviceStopped,  // the device went away during the transfer. Windows:
+                    // ERROR_GEN_FAILURE (31) only; ERROR_DEVICE_NOT_CONNECTED
+                    // (1167), a device gone before the write, is Failed.
+                    // Linux: ENODEV, ESHUTDOWN, EPIPE or EIO, since hidraw
+                    // does not tell a device that left during the write
+                    // from one gone just before it.
     Failed          // any other failure; SysError says which
 };
 

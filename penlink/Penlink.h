@@ -16,6 +16,12 @@
 //
 // All six calls are meant for one caller thread (the user-interface thread of
 // a program); they never throw and every result is a value of ORVANE_ERROR.
+// One call runs at a time: a call that starts while another one runs, from
+// another thread or from the progress callback inside FWUSendFirmware, is
+// refused at once with ORVANE_ERROR_MODE_CHANGE_FAILED and changes nothing,
+// so that it can neither free the pen under the running call nor write into
+// the middle of an image. FWUGetDeviceInfo, FWUEnumDevices and the
+// notification target calls are not held back and may run at any time.
 //
 // On Linux there are no windows: FWUOpenDevice takes a notification target
 // made by FWUCreateNotifyTarget, and the caller waits for the result with
@@ -107,7 +113,8 @@ typedef struct tagFWUNOTIFICATION {
 
 // Resets the library: destroys a device object still held, stops and waits
 // for a search that is still running (it then posts nothing), clears all state
-// and marks the library initialised. Returns ORVANE_ERROR_NONE always.
+// and marks the library initialised. Returns ORVANE_ERROR_NONE, or
+// ORVANE_ERROR_MODE_CHANGE_FAILED while another call runs (nothing changes).
 // Caller thread only.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUInit();
 
@@ -118,8 +125,9 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUInit();
 // Returns ORVANE_ERROR_NOT_INITIALIZED before FWUInit (nothing changes),
 // ORVANE_ERROR_MODE_CHANGE_FAILED when a pen was found but could not be
 // identified, is not one this library updates, or refused the switch (no
-// search starts and no message follows; the identity read so far is kept), or
-// when the search could not be started, and ORVANE_ERROR_NONE when the search
+// search starts and no message follows; the identity read so far is kept),
+// when the search could not be started, or while another call runs (nothing
+// changes), and ORVANE_ERROR_NONE when the search
 // runs (a missing pen is reported through the message). Blocks for up to about
 // three seconds while the pen's identity reply is awaited. Caller thread only.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUOpenDevice(FWU_TARGET hWnd);
@@ -132,8 +140,9 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUGetDeviceInfo(tagFWUDEVICEINFO* pInfo);
 // Puts the pen found in firmware-update mode into its receiving state.
 // Returns ORVANE_ERROR_NONE, ORVANE_ERROR_WRITE_FAILED (the start command was
 // not written), ORVANE_ERROR_BAD_ACK (no or a wrong acknowledgement within the
-// time limit) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen is open, or it is not
-// one this library updates). Caller thread only, after SEARCH_FOUND.
+// time limit) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen is open, it is not
+// one this library updates, or another call runs). Caller thread only, after
+// SEARCH_FOUND.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUStartFirmwareUpdate();
 
 // Sends the nLength bytes at pImage to the pen and ends the update; the
@@ -141,15 +150,18 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUStartFirmwareUpdate();
 // ORVANE_ERROR_WRITE_FAILED (a report was not written, or the pen's report
 // length is outside 11 to 128 bytes), ORVANE_ERROR_BAD_ACK (no or a wrong
 // image acknowledgement), ORVANE_ERROR_FINISH_FAILED (the closing command
-// failed or was refused) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen is open).
-// Caller thread only, after FWUStartFirmwareUpdate succeeded.
+// failed or was refused) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen is open,
+// or another call runs). Caller thread only, after FWUStartFirmwareUpdate
+// succeeded.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSendFirmware(unsigned char* pImage, int nLength);
 
 // Stops a running search (waiting for it to end), pauses 700 ms and sends the
 // closing command to a pen that is open. Returns ORVANE_ERROR_NONE (also when
-// no pen is open) or ORVANE_ERROR_FINISH_FAILED (the command failed, or the
-// pen is not one this library updates). The pen stays open in the library.
-// Caller thread only; also on cancel, while a search runs.
+// no pen is open), ORVANE_ERROR_FINISH_FAILED (the command failed, or the
+// pen is not one this library updates) or ORVANE_ERROR_MODE_CHANGE_FAILED
+// while another call runs (nothing is sent; a transfer in progress is not
+// cut). The pen stays open in the library. Caller thread only; also on
+// cancel, while a search runs.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUCloseDevice();
 
 // ---------------------------------------------------------------------------
@@ -158,11 +170,15 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUCloseDevice();
 
 // Called after each block report of FWUSendFirmware with the image bytes sent
 // so far and the image length, on the thread that called FWUSendFirmware.
+// The transfer is still running: every call of the library made from here is
+// refused with ORVANE_ERROR_MODE_CHANGE_FAILED, except the ones that may run
+// at any time (see the top of this file).
 typedef void(PENLINK_CALL* FWU_PROGRESS_CALLBACK)(void* context, unsigned int sent,
                                                   unsigned int total);
 
 // Registers callback (null: none) with the context handed back to it.
-// Returns ORVANE_ERROR_NONE. Caller thread, not during FWUSendFirmware.
+// Returns ORVANE_ERROR_NONE, or ORVANE_ERROR_MODE_CHANGE_FAILED while another
+// call runs, FWUSendFirmware included (nothing changes). Caller thread.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSetProgressCallback(FWU_PROGRESS_CALLBACK callback,
                                                              void* context);
 
@@ -170,7 +186,8 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSetProgressCallback(FWU_PROGRESS_CALLBA
 // normal mode; the library's own state is not touched. Fills *pInfo (all zero
 // but what the pen told) and returns ORVANE_ERROR_NONE for a pen this library
 // updates, ORVANE_ERROR_MODE_CHANGE_FAILED for one it does not (its identity
-// is filled in) or while a search runs, ORVANE_ERROR_DEVICE_NOT_FOUND when no
+// is filled in), while a search runs or while another call runs,
+// ORVANE_ERROR_DEVICE_NOT_FOUND when no
 // pen in normal mode is connected, ORVANE_ERROR_OPEN_FAILED when it cannot be
 // opened, ORVANE_ERROR_WRITE_FAILED, ORVANE_ERROR_READ_FAILED or
 // ORVANE_ERROR_TIMEOUT when it does not answer, and ORVANE_ERROR_READ_FAILED
@@ -208,7 +225,7 @@ typedef void(PENLINK_CALL* FWU_DEVICE_CALLBACK)(void* context, const FWUDEVICEEN
 // either mode, in the platform's order; nothing is opened for I/O. Returns
 // ORVANE_ERROR_NONE (also when nothing matches), or
 // ORVANE_ERROR_DEVICE_NOT_FOUND when the platform's list cannot be made or
-// callback is null. Caller thread.
+// callback is null. Any thread, also while another call runs.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context);
 
 #ifndef _WIN32
@@ -217,13 +234,16 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUEnumDevices(FWU_DEVICE_CALLBACK callbac
 PENLINK_API FWU_TARGET PENLINK_CALL FWUCreateNotifyTarget();
 
 // Waits up to timeoutMs for the next message delivered to target and takes it
-// off the queue. Returns 1 with *msg filled, or 0 on time-out (or a null
-// argument; *msg is then untouched). Any thread, one waiter at a time.
+// off the queue. Returns 1 with *msg filled, or 0 on time-out, when the target
+// is destroyed meanwhile (at once), for a target already destroyed, or for a
+// null argument; *msg is then untouched. Any thread; several may wait.
 PENLINK_API int PENLINK_CALL FWUWaitNotification(FWU_TARGET target, unsigned int timeoutMs,
                                                  FWUNOTIFICATION* msg);
 
 // Destroys a target. A search that still holds it stops delivering to it: the
-// library forgets the target first. Any thread; target may be null.
+// library forgets the target first. Threads waiting on it return 0 at once;
+// the target is freed when the last of them has left. Returns at once. Any
+// thread; target may be null.
 PENLINK_API void PENLINK_CALL FWUDestroyNotifyTarget(FWU_TARGET target);
 #endif
 

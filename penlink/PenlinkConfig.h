@@ -15,12 +15,15 @@ namespace penlink::config {
 inline constexpr uint16_t kVendorIds[2] = {0x1209, 0x0000};
 
 // Product IDs of a pen in normal mode: entry 0 is the pen's own, entries 1 to
-// 4 are accepted whatever the vendor ID is (entries 3 and 4 unused).
-inline constexpr uint16_t kNormalModeProductIds[5] = {0x0001, 0x0003, 0x0004, 0x0000, 0x0000};
+// 4 are accepted whatever the vendor ID is. All four are unused until the
+// maker's values are known: a stand-in there would match any HID device of
+// any vendor that happens to carry it, and that device would be sent the
+// identify command.
+inline constexpr uint16_t kNormalModeProductIds[5] = {0x0001, 0x0000, 0x0000, 0x0000, 0x0000};
 
 // Product IDs of a pen in firmware-update mode: entry 0 differs, entries 1 to
 // 4 are those of normal mode.
-inline constexpr uint16_t kUpdateModeProductIds[5] = {0x0002, 0x0003, 0x0004, 0x0000, 0x0000};
+inline constexpr uint16_t kUpdateModeProductIds[5] = {0x0002, 0x0000, 0x0000, 0x0000, 0x0000};
 
 // The 39 product codes of the pens this library updates (stand-ins 0x10 to
 // 0x36).

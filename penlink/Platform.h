@@ -27,6 +27,13 @@ void DebugOutput(const std::u16string& text);
 // target is gone or the post failed. Any thread.
 bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err);
 
+// True once the process is ending and the system has already stopped every
+// other thread (on Windows: the library's DLL_PROCESS_DETACH at process
+// exit); false elsewhere, and always on Linux, where the threads still run
+// while the library unloads. Nothing may then wait for a thread or take a
+// lock that one of them may have held. Any thread.
+bool ProcessExiting();
+
 }  // namespace penlink::platform
 
 #endif  // PENLINK_PLATFORM_H

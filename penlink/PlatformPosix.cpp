@@ -15,10 +15,15 @@
 #include "Platform.h"
 #include "TextCodec.h"
 
+// A target lives until it is destroyed and its last waiter has left: the
+// destroyer marks it and wakes the waiters, and whoever leaves it last, with
+// the mark set, frees it.
 struct FWUNotifyTarget {
     std::mutex mutex;
     std::condition_variable arrived;
     std::deque<FWUNOTIFICATION> queue;
+    unsigned waiters = 0;
+    bool destroyed = false;
 };
 
 namespace {
@@ -43,6 +48,8 @@ uint32_t TickCount() {
 }
 
 void Sleep(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool ProcessExiting() { return false; }
 
 void DebugOutput(const std::u16string& text) {
     syslog(LOG_DEBUG, "%s", Utf16ToUtf8(text).c_str());
@@ -80,21 +87,41 @@ FWU_TARGET FWUCreateNotifyTarget() {
 
 int FWUWaitNotification(FWU_TARGET target, unsigned int timeoutMs, FWUNOTIFICATION* msg) {
     if (target == nullptr || msg == nullptr) return 0;
-    std::unique_lock<std::mutex> lock(target->mutex);
-    if (!target->arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                  [&] { return !target->queue.empty(); })) {
-        return 0;
+    std::unique_lock<std::mutex> lock(target->mutex, std::defer_lock);
+    {
+        // Registered as a waiter before the list lets go, so that a destroyer
+        // that comes after it leaves the freeing to this waiter.
+        std::lock_guard<std::mutex> listLock(g_targetsMutex);
+        if (LiveTargets().count(target) == 0) return 0;
+        lock.lock();
+        ++target->waiters;
     }
-    *msg = target->queue.front();
-    target->queue.pop_front();
-    return 1;
+    target->arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return target->destroyed || !target->queue.empty(); });
+    int taken = 0;
+    if (!target->destroyed && !target->queue.empty()) {
+        *msg = target->queue.front();
+        target->queue.pop_front();
+        taken = 1;
+    }
+    const bool last = --target->waiters == 0 && target->destroyed;
+    lock.unlock();
+    if (last) delete target;
+    return taken;
 }
 
 void FWUDestroyNotifyTarget(FWU_TARGET target) {
     if (target == nullptr) return;
+    bool freeNow = false;
     {
-        std::lock_guard<std::mutex> lock(g_targetsMutex);
+        std::lock_guard<std::mutex> listLock(g_targetsMutex);
         if (LiveTargets().erase(target) == 0) return;
+        std::lock_guard<std::mutex> lock(target->mutex);
+        target->destroyed = true;
+        freeNow = target->waiters == 0;
+        // Woken under the lock: a waiter cannot leave, and free the target,
+        // before this call has let go of it.
+        if (!freeNow) target->arrived.notify_all();
     }
-    delete target;
+    if (freeNow) delete target;
 }

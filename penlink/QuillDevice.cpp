@@ -44,7 +44,9 @@ int CQuillDevice::Open() {
 bool CQuillDevice::WriteReport(size_t count, const uint8_t* bytes) {
     const size_t length = Caps.OutputReportByteLength;
     uint8_t report[kReportBufferSize];
-    if (!hDevice || !IsUsableOutputLength(length) ||
+    // A command needs room for its own bytes only; the transfer, which needs
+    // more, checks its reports itself.
+    if (!hDevice || length > kReportBufferSize ||
         !BuildCommandReport(report, length, bytes, count)) {
         LogFailure("refusing output report length " + std::to_string(length));
         m_lastWrite = IoStatus::Failed;
@@ -169,7 +171,9 @@ int CQuillDevice::RequestUpdateMode() {
         return ORVANE_ERROR_MODE_CHANGE_FAILED;
     }
     if (WriteReport(sizeof kCmdEnterUpdateMode, kCmdEnterUpdateMode)) return ORVANE_ERROR_NONE;
-    // A pen that switches may drop off the bus before the write completes.
+    // A pen that switches may drop off the bus before the write completes;
+    // the write then counts as sent. Which system errors mean that is the
+    // backend's rule (IoStatus::DeviceStopped): on Windows error 31 alone.
     if (m_lastWrite == IoStatus::DeviceStopped) return ORVANE_ERROR_NONE;
     return ORVANE_ERROR_WRITE_FAILED;
 }

@@ -29,14 +29,16 @@ public:
     // ORVANE_ERROR_NONE or the first failure: DEVICE_NOT_FOUND or OPEN_FAILED
     // from the walk; in normal mode WRITE_FAILED, READ_FAILED or TIMEOUT; in
     // firmware-update mode REQUEST_FAILED or READ_FAILED (also when the reply
-    // does not come within the time limit). Output reports outside 11 to 128
-    // bytes and input reports over 128 bytes are refused as WRITE_FAILED and
+    // does not come within the time limit). Output reports too short for the
+    // command or over 128 bytes, and input reports over 128 bytes, are refused
+    // as WRITE_FAILED (REQUEST_FAILED in firmware-update mode) and
     // READ_FAILED. One thread.
     int Open() override;
 
     // Writes one whole output report that starts with the count command
     // bytes, zero after them. Returns true when written; false when the write
-    // failed or the report length is not usable (LastWriteStatus says why).
+    // failed, or the report is shorter than count bytes or longer than the
+    // report buffer (LastWriteStatus says why).
     bool WriteReport(size_t count, const uint8_t* bytes);
 
     // Starts the reply reader and waits for the identity block, at most the
@@ -66,7 +68,7 @@ public:
 
     // Writes the begin report and the image in blocks. Returns
     // ORVANE_ERROR_NONE or ORVANE_ERROR_WRITE_FAILED (a write failed, or the
-    // length is negative or the report length unusable). onBlock, when set,
+    // length is negative or the report length outside 11 to 128 bytes). onBlock, when set,
     // is called on this thread after each block.
     int SendImage(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock = {});
 

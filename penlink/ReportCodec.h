@@ -45,7 +45,8 @@ struct NormalIdentity {
     uint32_t extraInfo = 0;
 };
 
-// True when length is an output report length the library handles (11 to 128).
+// True when length is an output report length the transfer handles (11 to
+// 128); the commands need only room for their own bytes.
 bool IsUsableOutputLength(size_t length);
 
 // Fills report[0..length) with the command's bytes followed by zeros.

@@ -9,8 +9,11 @@
 namespace penlink {
 
 CSearchThread& Search() {
-    static CSearchThread search;
-    return search;
+    // Never destroyed: at process exit on Windows its thread may be stopped
+    // without having been joined or detached, and destroying a joinable
+    // std::thread would end the process with an abort.
+    static CSearchThread* search = new CSearchThread;
+    return *search;
 }
 
 bool CSearchThread::Start(void (*routine)()) {

@@ -6,16 +6,10 @@ namespace penlink {
 
 namespace {
 
-// Fills err with call and code and tells which outcome the code means: the
-// HID class driver answers ERROR_GEN_FAILURE when the device left the bus
-// during the transfer (a pen switching mode does so on purpose), and
-// ERROR_DEVICE_NOT_CONNECTED when it had already gone.
+// Fills err with call and code and tells which outcome the code means.
 IoStatus Failure(const char* call, DWORD code, SysError& err) {
     err = {call, static_cast<long>(code)};
-    if (code == ERROR_GEN_FAILURE || code == ERROR_DEVICE_NOT_CONNECTED) {
-        return IoStatus::DeviceStopped;
-    }
-    return IoStatus::Failed;
+    return WinHidConnection::StatusOfError(code);
 }
 
 void CloseIfValid(HANDLE handle) {
@@ -103,6 +97,14 @@ IoStatus WinHidConnection::Read(uint8_t* buffer, size_t capacity, size_t& got, u
 }
 
 void WinHidConnection::CancelRead() { SetEvent(m_cancelEvent); }
+
+IoStatus WinHidConnection::StatusOfError(DWORD code) {
+    // The HID class driver answers ERROR_GEN_FAILURE when the device left the
+    // bus during the transfer, as a pen switching mode does on purpose.
+    // ERROR_DEVICE_NOT_CONNECTED means that it had gone before: a switch
+    // command that meets it was never sent.
+    return code == ERROR_GEN_FAILURE ? IoStatus::DeviceStopped : IoStatus::Failed;
+}
 
 IoStatus WinHidConnection::Transfer(bool reading, void* buffer, DWORD length, DWORD& transferred,
                                     unsigned timeoutMs, SysError& err) {

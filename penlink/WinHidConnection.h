@@ -34,8 +34,8 @@ public:
 
     // Writes the length bytes at report as one output report. Returns Ok when
     // all of them went; Timeout when the write did not complete within
-    // timeoutMs (it is withdrawn first); DeviceStopped when the system says
-    // the device is gone (ERROR_GEN_FAILURE, ERROR_DEVICE_NOT_CONNECTED);
+    // timeoutMs (it is withdrawn first); DeviceStopped when the device left
+    // during the write (ERROR_GEN_FAILURE only);
     // Failed otherwise (also for a null or empty report), with err naming
     // WriteFile, whether it failed at once or later, or
     // WaitForMultipleObjects, and the code ("WriteFile (short)" with code 0
@@ -58,6 +58,12 @@ public:
     // no Read waiting, the next Read returns Cancelled instead. Cancels that
     // no Read has consumed yet count as one. Any thread.
     void CancelRead() override;
+
+    // The outcome that a system error code of a transfer means: DeviceStopped
+    // for ERROR_GEN_FAILURE (31), the device leaving during the transfer;
+    // Failed for every other code, ERROR_DEVICE_NOT_CONNECTED (1167), a
+    // device already gone, among them. Any thread.
+    static IoStatus StatusOfError(DWORD code);
 
 private:
     WinHidConnection(HANDLE device, HANDLE cancelEvent, HANDLE readEvent, HANDLE writeEvent);

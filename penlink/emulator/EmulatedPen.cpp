@@ -155,6 +155,11 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
         std::lock_guard<std::mutex> lock(m_mutex);
         phase = m_phase;
     }
+    const bool block = std::memcmp(report, kCmdImageBlock, sizeof kCmdImageBlock) == 0;
+    if (phase == Phase::Receiving && !block) {
+        return Unexpected("command in the middle of an image", report,
+                          CommandReport(kCmdImageBlock, sizeof kCmdImageBlock), err);
+    }
     if (IsCommand(report, kCmdUpdateIdentify, sizeof kCmdUpdateIdentify)) {
         if (!m_faults.noUpdateReply) {
             QueueInput({0x00, static_cast<uint8_t>(m_faults.wrongUpdateReply ? 0x02 : 0x01), 0x80,
@@ -171,10 +176,6 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
         return IoStatus::Ok;
     }
     if (IsCommand(report, kCmdStartUpdate, sizeof kCmdStartUpdate)) {
-        if (phase == Phase::Receiving) {
-            return Unexpected("start command in the middle of an image", report,
-                              CommandReport(kCmdImageBlock, sizeof kCmdImageBlock), err);
-        }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_phase = Phase::Started;
@@ -205,7 +206,7 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
         if (length == 0) QueueAck(0x02, !m_faults.badImageAck);
         return IoStatus::Ok;
     }
-    if (std::memcmp(report, kCmdImageBlock, sizeof kCmdImageBlock) == 0) {
+    if (block) {
         if (phase != Phase::Receiving) {
             return Unexpected("image block outside an announced image", report,
                               CommandReport(kCmdBeginImage, sizeof kCmdBeginImage), err);

@@ -15,9 +15,11 @@ std::shared_ptr<EmulatedDevice> Foreign(const std::string& name, uint16_t vid, u
     return std::make_shared<EmulatedDevice>(name, vid, pid, 65, 65);
 }
 
-// The path that a normal-mode object's walk stops at, or "" when none.
-std::string Walk() {
+// The path that a normal-mode object's walk stops at, or "" when none;
+// anyVendorId, when not 0, fills entry 1 of the ID table.
+std::string Walk(uint16_t anyVendorId = 0) {
     CQuillDevice device(false);
+    device.wProductID[1] = anyVendorId;
     std::string path;
     return device.FindDevice(path) == ORVANE_ERROR_NONE ? path : "";
 }
@@ -29,21 +31,36 @@ using DeviceTest = EmulatedLibraryTest;
 TEST_F(DeviceTest, MatchRuleTakesTheVendorOnlyForTheFirstProductId) {
     const uint16_t vid = config::kVendorIds[0];
     const uint16_t pid0 = config::kNormalModeProductIds[0];
-    const uint16_t pid1 = config::kNormalModeProductIds[1];
+    const uint16_t pid1 = 0x0003;
     CQuillDevice device(false);
+    EXPECT_FALSE(device.Matches(0x045E, pid1));  // entries 1 to 4 unused for now
+    device.wProductID[1] = pid1;
+    device.wProductID[2] = 0x0004;
     EXPECT_TRUE(device.Matches(vid, pid0));
     EXPECT_FALSE(device.Matches(0x045E, pid0));
     EXPECT_TRUE(device.Matches(0x045E, pid1));
-    EXPECT_TRUE(device.Matches(vid, config::kNormalModeProductIds[2]));
+    EXPECT_TRUE(device.Matches(vid, 0x0004));
     // Unused entries hold 0 and never match, not even a device that reports 0.
     EXPECT_FALSE(device.Matches(0x0000, 0x0000));
     EXPECT_FALSE(device.Matches(vid, 0x0000));
     EXPECT_FALSE(device.Matches(0x0000, pid0));
     // The update-mode table differs in entry 0 only.
     CQuillDevice update(true);
+    update.wProductID[1] = pid1;
     EXPECT_TRUE(update.Matches(vid, config::kUpdateModeProductIds[0]));
     EXPECT_FALSE(update.Matches(vid, pid0));
     EXPECT_TRUE(update.Matches(0x045E, pid1));
+}
+
+TEST_F(DeviceTest, OtherVendorsDevicesWithSmallProductIdsAreLeftAlone) {
+    // Product IDs 3 and 4 were once stand-ins accepted from any vendor.
+    bus->Add(Foreign("tablet", 0x045E, 0x0003));
+    bus->Add(Foreign("gamepad", 0x1234, 0x0004));
+    AddPen();
+    tagFWUDEVICEINFO info{};
+    EXPECT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_NONE);
+    EXPECT_EQ(info.dwProductCode, 0x21u);
+    EXPECT_EQ(Outgoing().size(), 1u);  // the pen's identify command only
 }
 
 TEST_F(DeviceTest, WalkSkipsWhatCannotBeProbedAndStopsAtTheFirstMatch) {
@@ -65,9 +82,9 @@ TEST_F(DeviceTest, WalkSkipsWhatCannotBeProbedAndStopsAtTheFirstMatch) {
     bus->Add(noCaps);
     bus->Add(Foreign("foreign-vendor", 0x045E, pid0));
     EXPECT_EQ(Walk(), "");
-    bus->Add(Foreign("second-model", 0x045E, config::kNormalModeProductIds[1]));
+    bus->Add(Foreign("second-model", 0x045E, 0x0003));
     bus->Add(Foreign("pen", vid, pid0));
-    EXPECT_EQ(Walk(), "emu://second-model");
+    EXPECT_EQ(Walk(0x0003), "emu://second-model");
 }
 
 TEST_F(DeviceTest, HeldOpenElsewhereFailsTheOpenWithoutWalkingOn) {
@@ -168,7 +185,7 @@ TEST_F(DeviceTest, UpdateModeIdentificationTakesOneReportWithinTheLimit) {
 }
 
 TEST_F(DeviceTest, ReportsOfEveryLengthAreWrittenWholeAndZeroPadded) {
-    for (uint16_t length : {11, 64, 65, 128}) {
+    for (uint16_t length : {5, 11, 64, 65, 128}) {
         SCOPED_TRACE(length);
         SetUp();
         auto setup = PenFor50Ms();
@@ -180,4 +197,31 @@ TEST_F(DeviceTest, ReportsOfEveryLengthAreWrittenWholeAndZeroPadded) {
         for (const auto& line : Outgoing()) EXPECT_EQ(line.size(), length * 3u - 1);
         TearDown();  // the strict pen checked the padding
     }
+}
+
+TEST_F(DeviceTest, ShortReportsCarryTheCommandsThatFitButNoTransfer) {
+    // Four bytes: too short for the identify command (5 bytes).
+    auto setup = PenFor50Ms();
+    setup.outputLength = 4;
+    AddPen(setup);
+    {
+        CQuillDevice normal(false);
+        EXPECT_EQ(normal.Open(), ORVANE_ERROR_WRITE_FAILED);
+        EXPECT_TRUE(Outgoing().empty());
+    }
+
+    // In firmware-update mode four bytes hold every command; only the image
+    // needs eleven.
+    SetUp();
+    setup.startInUpdateMode = true;
+    auto pen = AddPen(setup);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    EXPECT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+    EXPECT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+    uint8_t image[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(FWUSendFirmware(image, 8), ORVANE_ERROR_WRITE_FAILED);
+    EXPECT_EQ(FWUCloseDevice(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(pen->FinishCount(), 1u);
+    EXPECT_EQ(Outgoing(), (std::vector<std::string>{"00 02 04 93", "00 02 01 00", "00 02 08 00"}));
 }

@@ -1,9 +1,14 @@
 // Progress during the transfer, identification without switching, and the
 // list of matching interfaces.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "EmulatedLibraryTest.h"
 #include "PenlinkConfig.h"
+#include "ReportCodec.h"
 
 using namespace penlink;
 using namespace penlink::emulator;
@@ -16,6 +21,24 @@ struct Progress {
 
 void PENLINK_CALL RecordProgress(void* context, unsigned sent, unsigned total) {
     static_cast<Progress*>(context)->calls.emplace_back(sent, total);
+}
+
+// Every call that must wait for the running one, with what each returned.
+std::vector<int> CallEverything() {
+    static uint8_t byte = 0;
+    static tagFWUDEVICEINFO info;
+    return {FWUInit(),
+            FWUOpenDevice(nullptr),
+            FWUStartFirmwareUpdate(),
+            FWUSendFirmware(&byte, 1),
+            FWUCloseDevice(),
+            FWUIdentifyDevice(&info),
+            FWUSetProgressCallback(nullptr, nullptr)};
+}
+
+// Runs the std::function<void(unsigned)> behind context with the bytes sent.
+void PENLINK_CALL RunOnProgress(void* context, unsigned sent, unsigned) {
+    (*static_cast<std::function<void(unsigned)>*>(context))(sent);
 }
 
 void PENLINK_CALL RecordEntry(void* context, const FWUDEVICEENTRY* entry) {
@@ -118,3 +141,88 @@ TEST_F(ExtensionsTest, EnumerationListsPensInBothModesOnly) {
     EXPECT_EQ(found[0], std::make_pair(std::string("emu://pen"), uint32_t{FWU_MODE_NORMAL}));
     EXPECT_EQ(found[1], std::make_pair(std::string("emu://pen-update"), uint32_t{FWU_MODE_UPDATE}));
 }
+
+TEST_F(ExtensionsTest, CallsThatOverlapARunningCallAreRefusedAndChangeNothing) {
+    const std::vector<int> refused(7, ORVANE_ERROR_MODE_CHANGE_FAILED);
+    auto setup = PenFor50Ms();
+    setup.startInUpdateMode = true;
+    auto pen = AddPen(setup);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    ExpectOneResult();
+
+    // From the progress callback on the transfer's own thread after the
+    // first block, and from another thread after the second.
+    std::vector<int> sameThread, otherThread;
+    std::function<void(unsigned)> onProgress = [&](unsigned sent) {
+        if (sent == 56) sameThread = CallEverything();
+        if (sent == 112) std::thread([&] { otherThread = CallEverything(); }).join();
+    };
+    ASSERT_EQ(FWUSetProgressCallback(&RunOnProgress, &onProgress), ORVANE_ERROR_NONE);
+    const std::vector<uint8_t> image(1000, 0x5A);
+    ASSERT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(FWUSendFirmware(const_cast<uint8_t*>(image.data()), 1000), ORVANE_ERROR_NONE);
+    EXPECT_EQ(sameThread, refused);
+    EXPECT_EQ(otherThread, refused);
+    EXPECT_EQ(pen->ReceivedImage(), image);
+    EXPECT_EQ(pen->FinishCount(), 1u);
+    FWUSetProgressCallback(nullptr, nullptr);
+
+    // During the identification of FWUOpenDevice on another thread.
+    TearDown();
+    SetUp();
+    timing.replyTimeoutMs = 2000;
+    PenFaults silent;
+    silent.noIdentityReply = true;
+    AddPen(PenFor50Ms(), silent);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    int opened = -1;
+    std::thread opener([&] { opened = FWUOpenDevice(waiter.Target()); });
+    while (Outgoing().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    otherThread = CallEverything();
+    opener.join();
+    EXPECT_EQ(opened, ORVANE_ERROR_MODE_CHANGE_FAILED);  // the pen never answered
+    EXPECT_EQ(otherThread, refused);
+    EXPECT_EQ(Outgoing().size(), 1u);
+
+    // The strict pen refuses a command that comes in the middle of an image.
+    TearDown();
+    SetUp();
+    AddPen(setup);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    ExpectOneResult();
+    ASSERT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+    uint8_t begin[65];
+    BuildBeginImageReport(begin, sizeof begin, 100);
+    SysError err;
+    ASSERT_EQ(g_FWUState.pQuillDev.load()->hDevice->Write(begin, sizeof begin, 1000, err),
+              IoStatus::Ok);
+    EXPECT_EQ(FWUCloseDevice(), ORVANE_ERROR_FINISH_FAILED);
+    ResetLibrary();
+    EXPECT_EQ(bus->Violations().size(), 1u);
+    SetUp();  // a fresh bus, without the violation
+}
+
+#ifndef _WIN32
+TEST(NotifyTargetTest, DestroyWakesEveryWaiterAtOnce) {
+    FWU_TARGET target = FWUCreateNotifyTarget();
+    ASSERT_NE(target, nullptr);
+    std::atomic<int> taken{0};
+    auto wait = [&] {
+        FWUNOTIFICATION msg;
+        taken += FWUWaitNotification(target, 20000, &msg);
+    };
+    std::thread first(wait), second(wait);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // both are waiting
+    const auto start = std::chrono::steady_clock::now();
+    FWUDestroyNotifyTarget(target);
+    first.join();
+    second.join();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start)
+                  .count(),
+              2000);
+    EXPECT_EQ(taken.load(), 0);
+}
+#endif

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "EmulatedLibraryTest.h"
+#include "ReportCodec.h"
 
 using namespace penlink;
 using namespace penlink::emulator;
@@ -323,7 +324,7 @@ TEST_F(EmulatedLibraryTest, IdentificationFaultsFailTheOpenWithoutASearch) {
     cases[1] = {"switch refused", {}, 65, 65, false, ORVANE_ERROR_MODE_CHANGE_FAILED};
     cases[1].faults.switchWrite = SwitchWrite::OtherError;
     cases[2] = {"held open elsewhere", {}, 65, 65, true, ORVANE_ERROR_MODE_CHANGE_FAILED};
-    cases[3] = {"output too short", {}, 65, 10, false, ORVANE_ERROR_MODE_CHANGE_FAILED};
+    cases[3] = {"output too short for the identify command", {}, 65, 4, false, ORVANE_ERROR_MODE_CHANGE_FAILED};
     cases[4] = {"input too long", {}, 129, 65, false, ORVANE_ERROR_MODE_CHANGE_FAILED};
     cases[5] = {"stops working on the switch", {}, 65, 65, false, ORVANE_ERROR_NONE};
     cases[5].faults.switchWrite = SwitchWrite::DeviceStopped;
@@ -342,7 +343,7 @@ TEST_F(EmulatedLibraryTest, IdentificationFaultsFailTheOpenWithoutASearch) {
         SearchMessage msg;
         const bool arrived = waiter.Wait(c.expected == ORVANE_ERROR_NONE ? 2000 : 100, msg);
         EXPECT_EQ(arrived, c.expected == ORVANE_ERROR_NONE);
-        if (c.outputLength < 11) {
+        if (c.outputLength < sizeof kCmdIdentify) {
             EXPECT_TRUE(Outgoing().empty());
         }
         TearDown();

@@ -159,6 +159,11 @@ TEST_F(WinHidConnectionTest, FailuresKeepTheCallAndTheCode) {
     EXPECT_EQ(connection->Write(report, sizeof report, 1000, err), IoStatus::Failed);
     EXPECT_EQ(err.call, "WriteFile");
     EXPECT_NE(err.code, 0);
+
+    // Only a device that leaves during the transfer stopped; one that was
+    // gone before (a pen unplugged before its switch command) failed.
+    EXPECT_EQ(WinHidConnection::StatusOfError(ERROR_GEN_FAILURE), IoStatus::DeviceStopped);
+    EXPECT_EQ(WinHidConnection::StatusOfError(ERROR_DEVICE_NOT_CONNECTED), IoStatus::Failed);
 }
 
 TEST_F(WinHidConnectionTest, DestructionEndsAWaitingReadAndClosesTheHandle) {

@@ -1,0 +1,36 @@
+// Lets one call of the library run at a time. The calls share one device
+// object and one search, so a call that overlaps another one, from another
+// thread or from the progress callback inside FWUSendFirmware, could free the
+// device under the running call or write a command into the middle of an
+// image. Such a call is refused at once instead of waiting: waiting on the
+// progress callback's own thread could never end.
+#ifndef PENLINK_EXPORTGATE_H
+#define PENLINK_EXPORTGATE_H
+
+#include <atomic>
+
+namespace penlink {
+
+class ExportGate {
+public:
+    // Enters the gate when no other call holds it; otherwise logs that name
+    // was refused and stays outside. Any thread.
+    explicit ExportGate(const char* name);
+
+    // Leaves the gate if this object entered it.
+    ~ExportGate();
+
+    ExportGate(const ExportGate&) = delete;
+    ExportGate& operator=(const ExportGate&) = delete;
+
+    // True when this call may go on.
+    bool Entered() const { return m_entered; }
+
+private:
+    static std::atomic<bool> s_busy;
+    bool m_entered;
+};
+
+}  // namespace penlink
+
+#endif  // PENLINK_EXPORTGATE_H

@@ -69,6 +69,8 @@ ORVANE_ERROR FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo) {
 ORVANE_ERROR FWUIdentifyUpdateModeDevice(tagFWUDEVICEINFO* pInfo) {
     if (pInfo == nullptr) return ORVANE_ERROR_READ_FAILED;
     *pInfo = tagFWUDEVICEINFO{};
+    const ExportGate gate("FWUIdentifyUpdateModeDevice");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     if (Search().Busy()) {
         LogFailure("update-mode identification refused: the search for the pen is running");
         return ORVANE_ERROR_MODE_CHANGE_FAILED;

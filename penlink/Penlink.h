@@ -199,7 +199,7 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo)
 // update-mode identify command, leaving the pen in that mode; the library's
 // own state is not touched. Fills *pInfo (all zero but dwUpdateModeVersion)
 // and returns ORVANE_ERROR_NONE, ORVANE_ERROR_MODE_CHANGE_FAILED while a
-// search runs, ORVANE_ERROR_DEVICE_NOT_FOUND when no pen in firmware-update
+// search or another call runs, ORVANE_ERROR_DEVICE_NOT_FOUND when no pen in firmware-update
 // mode is connected, ORVANE_ERROR_OPEN_FAILED when it cannot be opened,
 // ORVANE_ERROR_REQUEST_FAILED or ORVANE_ERROR_READ_FAILED when it does not
 // answer, and ORVANE_ERROR_READ_FAILED for a null pInfo (nothing written).

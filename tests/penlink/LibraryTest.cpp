@@ -223,7 +223,9 @@ TEST_F(EmulatedLibraryTest, NullWindowDropsTheFoundPenSilently) {
 
 TEST_F(EmulatedLibraryTest, OpeningAgainDuringASearchLeavesOneSearchAndOneResult) {
     auto setup = PenFor50Ms();
-    setup.reappearDelay = std::chrono::milliseconds(150);
+    // Long enough that no search can find the pen before the last opening,
+    // even on a loaded machine.
+    setup.reappearDelay = std::chrono::milliseconds(1000);
     AddPen(setup);
     ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
     for (int i = 0; i < 8; ++i) {

@@ -62,11 +62,14 @@ UhidPen::~UhidPen() {
     if (m_reader.joinable()) m_reader.join();
     if (m_fd >= 0) ::close(m_fd);
     if (m_stopFd >= 0) ::close(m_stopFd);
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
 bool UhidPen::Start(std::string& error) {
+    m_ring.resize(kRingSize);
     m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_stopFd < 0) {
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_stopFd < 0 || m_wakeFd < 0) {
         error = Errno("eventfd", errno);
         return false;
     }
@@ -82,7 +85,11 @@ bool UhidPen::Start(std::string& error) {
     // otherwise.
     sched_param param{};
     param.sched_priority = 10;
-    pthread_setschedparam(m_reader.native_handle(), SCHED_FIFO, &param);
+    const int refused = pthread_setschedparam(m_reader.native_handle(), SCHED_FIFO, &param);
+    if (refused != 0) {
+        std::fprintf(stderr, "virtual pen: the reader runs at normal priority (%s)\n",
+                     std::strerror(refused));
+    }
     m_inputPump = std::thread(&UhidPen::InputLoop, this);
     return true;
 }
@@ -143,45 +150,52 @@ void UhidPen::Destroy() {
 }
 
 void UhidPen::ReadLoop() {
+    const uint64_t one = 1;
     for (;;) {
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
-            std::lock_guard<std::mutex> lock(m_eventsMutex);
-            m_readFailed = true;
-            m_readErrno = errno;
+            m_readErrno.store(errno);
+            m_readFailed.store(true);
             break;
         }
         if (fds[1].revents & POLLIN) break;
-        auto event = std::make_unique<uhid_event>();
-        const ssize_t n = ::read(m_fd, event.get(), sizeof *event);
+        const uint64_t head = m_readHead.load(std::memory_order_relaxed);
+        if (head - m_readTail.load(std::memory_order_acquire) == kRingSize) {
+            m_ringFull.fetch_add(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        const ssize_t n = ::read(m_fd, &m_ring[head % kRingSize], sizeof(uhid_event));
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        std::lock_guard<std::mutex> lock(m_eventsMutex);
         if (n < 0) {
-            m_readFailed = true;
-            m_readErrno = errno;
+            m_readErrno.store(errno);
+            m_readFailed.store(true);
             break;
         }
-        m_events.push_back(std::move(event));
-        m_eventsArrived.notify_one();
+        m_readHead.store(head + 1, std::memory_order_release);
+        [[maybe_unused]] const ssize_t w = ::write(m_wakeFd, &one, sizeof one);
     }
-    m_eventsArrived.notify_one();
+    [[maybe_unused]] const ssize_t w = ::write(m_wakeFd, &one, sizeof one);
 }
 
 bool UhidPen::Run(std::string& error) {
     while (!m_stopping.load()) {
-        std::deque<std::unique_ptr<uhid_event>> batch;
-        {
-            std::unique_lock<std::mutex> lock(m_eventsMutex);
-            m_eventsArrived.wait_for(lock, kListingInterval,
-                                     [this] { return !m_events.empty() || m_readFailed; });
-            batch.swap(m_events);
-            if (m_readFailed && batch.empty()) {
-                error = Errno("read /dev/uhid", m_readErrno);
-                break;
-            }
+        pollfd wake{m_wakeFd, POLLIN, 0};
+        const auto interval = std::chrono::milliseconds(kListingInterval).count();
+        if (::poll(&wake, 1, static_cast<int>(interval)) > 0) {
+            uint64_t count;
+            [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);
         }
-        for (const auto& event : batch) HandleEvent(*event);
+        const uint64_t head = m_readHead.load(std::memory_order_acquire);
+        for (uint64_t tail = m_readTail.load(std::memory_order_relaxed); tail != head; ++tail) {
+            HandleEvent(m_ring[tail % kRingSize]);
+            m_readTail.store(tail + 1, std::memory_order_release);
+        }
+        if (m_readFailed.load() && head == m_readHead.load()) {
+            error = Errno("read /dev/uhid", m_readErrno.load());
+            break;
+        }
         bool created;
         {
             std::lock_guard<std::mutex> lock(m_stateMutex);

@@ -17,7 +17,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -56,6 +55,10 @@ public:
     // the bus), which the model never saw. Any thread.
     unsigned Dropped() const { return m_dropped.load(); }
 
+    // Times the reader thread found its ring full and had to wait (uhid may
+    // then have dropped events). Any thread.
+    unsigned RingFull() const { return m_ringFull.load(); }
+
 private:
     void ReadLoop();
     void InputLoop();
@@ -76,12 +79,19 @@ private:
     unsigned m_incarnation = 0;
     std::string m_uniq;
 
-    // Events read from /dev/uhid, waiting for the model.
-    std::mutex m_eventsMutex;
-    std::condition_variable m_eventsArrived;
-    std::deque<std::unique_ptr<uhid_event>> m_events;
-    bool m_readFailed = false;
-    int m_readErrno = 0;
+    // Events read from /dev/uhid, waiting for the model: a ring with one
+    // writer (the reader thread) and one reader (Run), so that the reader
+    // thread never waits for a lock that a slower thread holds. m_readHead
+    // counts events read, m_readTail events handled; m_wakeFd tells Run that
+    // the head moved.
+    static constexpr size_t kRingSize = 4096;
+    std::vector<uhid_event> m_ring;
+    std::atomic<uint64_t> m_readHead{0};
+    std::atomic<uint64_t> m_readTail{0};
+    int m_wakeFd = -1;
+    std::atomic<bool> m_readFailed{false};
+    std::atomic<int> m_readErrno{0};
+    std::atomic<unsigned> m_ringFull{0};
 
     // Whether the device is up, and the model's generation it serves.
     std::mutex m_stateMutex;

@@ -114,9 +114,9 @@ int main(int argc, char** argv) {
     const auto image = pen->ReceivedImage();
     const auto violations = pen->Violations();
     std::printf("virtualpen: %u blocks, %zu image bytes (%s), %u closing commands, "
-                "%zu protocol violations, %u reports after the pen left\n",
+                "%zu protocol violations, %u reports after the pen left, reader held up %u times\n",
                 pen->BlocksReceived(), image.size(), pen->ImageComplete() ? "complete" : "incomplete",
-                pen->FinishCount(), violations.size(), uhid.Dropped());
+                pen->FinishCount(), violations.size(), uhid.Dropped(), uhid.RingFull());
     if (!imagePath.empty() &&
         !WriteWhole(imagePath, std::string(image.begin(), image.end()))) {
         std::fprintf(stderr, "virtualpen: cannot write %s\n", imagePath.c_str());

@@ -82,7 +82,7 @@ while read -r scenario want_list want_info want_update want_client; do
     stop_pen
     [ "$got_list $got_info $got_update" = "$want_list $want_info $want_update" ] ||
         fail "$run: exit codes list/info/update $got_list/$got_info/$got_update, expected $want_list/$want_info/$want_update"
-    [ "$pen_status" = 0 ] || fail "$run: the virtual pen ended with $pen_status: $(grep -m1 'protocol violation' "$work/$run.pen")"
+    [ "$pen_status" = 0 ] || fail "$run: the virtual pen ended with $pen_status: $(grep -m1 'protocol violation' "$work/$run.pen"); $(tail -n 1 "$work/$run.pen")"
     check_image "$scenario" "$run"
     if [ "$scenario" = normal ]; then
         transfer=$(grep -o '"transfer": *[0-9.]*' "$work/$run.json" | cut -d: -f2 | tr -d ' ')
@@ -96,7 +96,7 @@ while read -r scenario want_list want_info want_update want_client; do
     stop_pen
     [ "$got_client" = "$want_client" ] ||
         fail "$run: library calls gave \"$got_client\", the emulated library \"$want_client\""
-    [ "$pen_status" = 0 ] || fail "$run: the virtual pen ended with $pen_status"
+    [ "$pen_status" = 0 ] || fail "$run: the virtual pen ended with $pen_status: $(tail -n 1 "$work/$run.pen")"
     check_image "$scenario" "$run"
     say "done $scenario in $((SECONDS - begun)) s: penflash $got_list/$got_info/$got_update, library \"$got_client\""
 done <"$expected"

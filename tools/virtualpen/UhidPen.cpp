@@ -73,7 +73,7 @@ bool UhidPen::Start(std::string& error) {
         error = Errno("eventfd", errno);
         return false;
     }
-    m_fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
+    m_fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0) {
         error = Errno("open /dev/uhid", errno);
         return false;
@@ -152,29 +152,40 @@ void UhidPen::Destroy() {
 void UhidPen::ReadLoop() {
     const uint64_t one = 1;
     for (;;) {
+        // Everything queued now, one read a report, and only then one
+        // wake-up for Run: the fewer system calls here, the sooner the next
+        // report is taken.
+        bool taken = false;
+        for (;;) {
+            const uint64_t head = m_readHead.load(std::memory_order_relaxed);
+            if (head - m_readTail.load(std::memory_order_acquire) == kRingSize) {
+                m_ringFull.fetch_add(1);
+                [[maybe_unused]] const ssize_t w = ::write(m_wakeFd, &one, sizeof one);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            const ssize_t n = ::read(m_fd, &m_ring[head % kRingSize], sizeof(uhid_event));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EAGAIN) break;
+            if (n < 0) {
+                m_readErrno.store(errno);
+                m_readFailed.store(true);
+                [[maybe_unused]] const ssize_t w = ::write(m_wakeFd, &one, sizeof one);
+                return;
+            }
+            m_readHead.store(head + 1, std::memory_order_release);
+            taken = true;
+        }
+        if (taken) {
+            [[maybe_unused]] const ssize_t w = ::write(m_wakeFd, &one, sizeof one);
+        }
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
             m_readErrno.store(errno);
             m_readFailed.store(true);
             break;
         }
         if (fds[1].revents & POLLIN) break;
-        const uint64_t head = m_readHead.load(std::memory_order_relaxed);
-        if (head - m_readTail.load(std::memory_order_acquire) == kRingSize) {
-            m_ringFull.fetch_add(1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            continue;
-        }
-        const ssize_t n = ::read(m_fd, &m_ring[head % kRingSize], sizeof(uhid_event));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n < 0) {
-            m_readErrno.store(errno);
-            m_readFailed.store(true);
-            break;
-        }
-        m_readHead.store(head + 1, std::memory_order_release);
-        [[maybe_unused]] const ssize_t w = ::write(m_wakeFd, &one, sizeof one);
     }
     [[maybe_unused]] const ssize_t w = ::write(m_wakeFd, &one, sizeof one);
 }

@@ -176,6 +176,33 @@ bool ReadDescriptorByIoctl(const std::string& node, std::string& out, SysError& 
     return true;
 }
 
+// The report descriptor of node: from sysfs (deviceDir/report_descriptor),
+// or through the node itself where sysfs lacks the file. Returns true with
+// info filled; false with err naming the failing step.
+bool ReadDescriptorInfo(const std::string& deviceDir, const std::string& node,
+                        ReportDescriptorInfo& info, SysError& err) {
+    std::string descriptor;
+    SysError sysfsErr;
+    if (!ReadSmallFile(deviceDir + "/report_descriptor", kMaxReportDescriptorSize, descriptor,
+                       sysfsErr)) {
+        if (sysfsErr.code != ENOENT) {
+            err = sysfsErr;
+            return false;
+        }
+        if (!ReadDescriptorByIoctl(node, descriptor, err)) return false;
+    }
+    size_t faultAt = 0;
+    const DescriptorFault fault = ParseReportDescriptor(
+        reinterpret_cast<const uint8_t*>(descriptor.data()), descriptor.size(), info, &faultAt);
+    if (fault != DescriptorFault::None) {
+        err = {std::string("report descriptor (") + DescriptorFaultText(fault) + " at byte " +
+                   std::to_string(faultAt) + ")",
+               EINVAL};
+        return false;
+    }
+    return true;
+}
+
 // Where the HID device sits on USB, the USB device two levels up holds the
 // release number. Returns 0 when there is none (another bus, or a tree
 // without it).
@@ -223,7 +250,8 @@ IoStatus StatusFromErrno(const char* call, int code, SysError& err) {
 
 class HidrawConnection final : public HidConnection {
 public:
-    HidrawConnection(int fd, int wakeFd) : m_fd(fd), m_wakeFd(wakeFd) {}
+    HidrawConnection(int fd, int wakeFd, bool numberedReports)
+        : m_fd(fd), m_wakeFd(wakeFd), m_numberedReports(numberedReports) {}
 
     ~HidrawConnection() override {
         CancelRead();
@@ -294,10 +322,17 @@ public:
             const short events = pfds[0].revents;
             if (events & POLLNVAL) return StatusFromErrno("poll", EBADF, err);
             if (events & POLLIN) {
-                // hidraw hands out one report per read, cut to capacity.
-                const ssize_t n = ::read(m_fd, buffer, capacity);
+                // hidraw hands out one report per read, cut to capacity. A
+                // device without numbered reports sends its data bytes only;
+                // the report ID 0x00 is put back in front of them, so that
+                // reads look alike whatever the device numbers.
+                uint8_t spare;
+                const size_t skip = m_numberedReports ? 0 : 1;
+                uint8_t* const into = capacity > skip ? buffer + skip : &spare;
+                const ssize_t n = ::read(m_fd, into, capacity > skip ? capacity - skip : 1);
                 if (n > 0) {
-                    got = static_cast<size_t>(n);
+                    if (skip != 0) buffer[0] = 0x00;
+                    got = std::min(capacity, static_cast<size_t>(n) + skip);
                     return IoStatus::Ok;
                 }
                 if (n == 0) {
@@ -331,6 +366,7 @@ private:
 
     const int m_fd;
     const int m_wakeFd;
+    const bool m_numberedReports;
     std::mutex m_readMutex;
     std::mutex m_writeMutex;
 };
@@ -404,26 +440,8 @@ ProbeStatus HidrawBackend::Probe(const std::string& path, HidProbe& probe, SysEr
         }
         if (bus == kBusUsb) result.versionNumber = ReadReleaseNumber(deviceDir);
 
-        std::string descriptor;
-        SysError sysfsErr;
-        if (!ReadSmallFile(deviceDir + "/report_descriptor", kMaxReportDescriptorSize, descriptor,
-                           sysfsErr)) {
-            if (sysfsErr.code != ENOENT) {
-                err = sysfsErr;
-                return ProbeStatus::CapsFailed;
-            }
-            if (!ReadDescriptorByIoctl(path, descriptor, err)) return ProbeStatus::CapsFailed;
-        }
         ReportDescriptorInfo info;
-        size_t faultAt = 0;
-        const DescriptorFault fault = ParseReportDescriptor(
-            reinterpret_cast<const uint8_t*>(descriptor.data()), descriptor.size(), info, &faultAt);
-        if (fault != DescriptorFault::None) {
-            err = {std::string("report descriptor (") + DescriptorFaultText(fault) + " at byte " +
-                       std::to_string(faultAt) + ")",
-                   EINVAL};
-            return ProbeStatus::CapsFailed;
-        }
+        if (!ReadDescriptorInfo(deviceDir, path, info, err)) return ProbeStatus::CapsFailed;
         result.inputReportLength = info.inputReportLength;
         result.outputReportLength = info.outputReportLength;
         probe = result;
@@ -449,10 +467,24 @@ std::unique_ptr<HidConnection> HidrawBackend::Open(const std::string& path, SysE
         }
         return nullptr;
     }
-    return AdoptDescriptor(fd, err);
+    // Whether reads come with the report ID byte depends on the descriptor.
+    ReportDescriptorInfo info;
+    try {
+        const std::string deviceDir = m_sysRoot + "/class/hidraw/" + BaseName(path) + "/device";
+        if (!ReadDescriptorInfo(deviceDir, path, info, err)) {
+            ::close(fd);
+            return nullptr;
+        }
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        err = {"operator new", ENOMEM};
+        return nullptr;
+    }
+    return AdoptDescriptor(fd, err, info.usesReportIds);
 }
 
-std::unique_ptr<HidConnection> HidrawBackend::AdoptDescriptor(int fd, SysError& err) {
+std::unique_ptr<HidConnection> HidrawBackend::AdoptDescriptor(int fd, SysError& err,
+                                                              bool numberedReports) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
         err = {"fcntl", errno};
@@ -465,7 +497,7 @@ std::unique_ptr<HidConnection> HidrawBackend::AdoptDescriptor(int fd, SysError& 
         ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<HidConnection> connection(new (std::nothrow) HidrawConnection(fd, wakeFd));
+    std::unique_ptr<HidConnection> connection(new (std::nothrow) HidrawConnection(fd, wakeFd, numberedReports));
     if (connection == nullptr) {
         err = {"operator new", ENOMEM};
         ::close(wakeFd);

@@ -40,17 +40,24 @@ public:
     // when the descriptor cannot be read or is malformed. Any thread.
     ProbeStatus Probe(const std::string& path, HidProbe& probe, SysError& err) override;
 
-    // Opens path with O_RDWR | O_CLOEXEC | O_NONBLOCK. Returns the
-    // connection, or null with err naming open (or eventfd) and errno; on
+    // Opens path with O_RDWR | O_CLOEXEC | O_NONBLOCK and reads its report
+    // descriptor as Probe does, to learn whether the device numbers its
+    // reports. Returns the connection, or null with err naming open, the
+    // descriptor step (as Probe's CapsFailed) or eventfd and errno; on
     // EACCES/EPERM it also logs that permission was denied and that the udev
     // rule is missing. Any thread.
     std::unique_ptr<HidConnection> Open(const std::string& path, SysError& err) override;
 
     // Wraps fd, an open descriptor of a hidraw node or anything that behaves
     // like one (a socket or pipe in tests), in a connection that owns it; fd
-    // is made non-blocking. Returns the connection, or null with err naming
-    // fcntl or eventfd and errno (fd is closed then). Any thread.
-    static std::unique_ptr<HidConnection> AdoptDescriptor(int fd, SysError& err);
+    // is made non-blocking. numberedReports says whether the device's
+    // descriptor has Report ID items: hidraw then reads reports with their ID
+    // byte; otherwise it reads the data bytes only, and the connection puts
+    // the report ID 0x00 in front of them (writes always carry the ID byte).
+    // Returns the connection, or null with err naming fcntl or eventfd and
+    // errno (fd is closed then). Any thread.
+    static std::unique_ptr<HidConnection> AdoptDescriptor(int fd, SysError& err,
+                                                          bool numberedReports = true);
 
     // Forward to penlink::platform; see Platform.h. Any thread.
 

@@ -178,10 +178,10 @@ int CQuillDevice::RequestUpdateMode() {
     return ORVANE_ERROR_WRITE_FAILED;
 }
 
-int CQuillDevice::ReadAck(const uint8_t (&ack)[2], const char* what) {
+int CQuillDevice::ReadAck(const uint8_t (&ack)[2], unsigned timeoutMs, const char* what) {
     uint8_t reply[kReportBufferSize];
     size_t got = 0;
-    if (!ReadInput(reply, got, CurrentTiming().ackTimeoutMs, what)) return ORVANE_ERROR_BAD_ACK;
+    if (!ReadInput(reply, got, timeoutMs, what)) return ORVANE_ERROR_BAD_ACK;
     if (!IsAcknowledgement(reply, got, ack)) {
         LogFailure(std::string("unexpected ") + what);
         return ORVANE_ERROR_BAD_ACK;
@@ -189,9 +189,13 @@ int CQuillDevice::ReadAck(const uint8_t (&ack)[2], const char* what) {
     return ORVANE_ERROR_NONE;
 }
 
-int CQuillDevice::ReadStartAck() { return ReadAck(kStartAck, "start acknowledgement"); }
+int CQuillDevice::ReadStartAck() {
+    return ReadAck(kStartAck, CurrentTiming().ackTimeoutMs, "start acknowledgement");
+}
 
-int CQuillDevice::ReadImageAck() { return ReadAck(kImageAck, "image acknowledgement"); }
+int CQuillDevice::ReadImageAck() {
+    return ReadAck(kImageAck, CurrentTiming().imageAckTimeoutMs, "image acknowledgement");
+}
 
 int CQuillDevice::SendImage(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock) {
     size_t length = Caps.OutputReportByteLength;

@@ -61,8 +61,9 @@ public:
     // nothing written) or WRITE_FAILED.
     int RequestUpdateMode();
 
-    // Read one acknowledgement within the time limit. Return
-    // ORVANE_ERROR_NONE or ORVANE_ERROR_BAD_ACK.
+    // Read one acknowledgement within its time limit (the image's is the
+    // longer: the pen writes its flash first). Return ORVANE_ERROR_NONE or
+    // ORVANE_ERROR_BAD_ACK.
     int ReadStartAck();
     int ReadImageAck();
 
@@ -89,7 +90,7 @@ private:
     // Reads one input report into buffer (kReportBufferSize bytes). Returns
     // false when the read fails or the input length is unusable.
     bool ReadInput(uint8_t* buffer, size_t& got, unsigned timeoutMs, const char* what);
-    int ReadAck(const uint8_t (&ack)[2], const char* what);
+    int ReadAck(const uint8_t (&ack)[2], unsigned timeoutMs, const char* what);
 
     IoStatus m_lastWrite = IoStatus::Ok;
     std::mutex m_replyMutex;

@@ -10,7 +10,9 @@ struct Timing {
     unsigned longSearchTries = 101;        // tries after the pen was told to switch
     unsigned closePauseMs = 700;           // pause of FWUCloseDevice
     unsigned updateReplyTimeoutMs = 3000;  // update-mode identity reply
-    unsigned ackTimeoutMs = 3000;          // start and image acknowledgements
+    unsigned ackTimeoutMs = 3000;          // start acknowledgement
+    unsigned imageAckTimeoutMs = 30000;    // image acknowledgement: the pen writes its
+                                           // flash before it answers
     unsigned writeTimeoutMs = 5000;        // one output report
 };
 

@@ -51,13 +51,13 @@ IoStatus EmulatedDevice::Deliver(uint64_t generation, uint8_t* buffer, size_t ca
     for (;;) {
         if (cancel.exchange(false)) return IoStatus::Cancelled;
         if (m_generation.load() != generation) return IoStatus::DeviceStopped;
-        if (!m_input.empty()) break;
-        if (m_inputArrived.wait_until(lock, deadline) == std::cv_status::timeout) {
-            if (cancel.exchange(false)) return IoStatus::Cancelled;
-            if (m_input.empty()) return IoStatus::Timeout;
-        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_input.empty() && m_input.front().due <= now) break;
+        if (now >= deadline) return IoStatus::Timeout;
+        const auto until = m_input.empty() ? deadline : std::min(deadline, m_input.front().due);
+        m_inputArrived.wait_until(lock, until);
     }
-    std::vector<uint8_t> report = std::move(m_input.front());
+    std::vector<uint8_t> report = std::move(m_input.front().bytes);
     m_input.pop_front();
     lock.unlock();
     got = std::min(capacity, report.size());
@@ -80,12 +80,15 @@ void EmulatedDevice::RecordEvent(const std::string& text) {
     if (m_transcript != nullptr) m_transcript->Event(text);
 }
 
-void EmulatedDevice::QueueInput(const std::vector<uint8_t>& bytes) {
+void EmulatedDevice::QueueInput(const std::vector<uint8_t>& bytes,
+                                std::chrono::milliseconds delay) {
     std::vector<uint8_t> report(m_inputLength, 0);
     std::memcpy(report.data(), bytes.data(), std::min(bytes.size(), report.size()));
+    const auto due = std::chrono::steady_clock::now() + delay;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_input.push_back(std::move(report));
+        m_input.push_back({m_input.empty() ? due : std::max(due, m_input.back().due),
+                           std::move(report)});
     }
     m_inputArrived.notify_all();
 }

@@ -5,6 +5,7 @@
 #define PENLINK_EMULATOR_EMULATEDDEVICE_H
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -78,8 +79,11 @@ protected:
     // it. Returns the write's outcome.
     virtual IoStatus OnReport(const uint8_t* report, SysError& err);
 
-    // Queues an input report of InputLength bytes made of bytes and zeros.
-    void QueueInput(const std::vector<uint8_t>& bytes);
+    // Queues an input report of InputLength bytes made of bytes and zeros,
+    // to be handed out no sooner than delay from now (and after the reports
+    // queued before it).
+    void QueueInput(const std::vector<uint8_t>& bytes,
+                    std::chrono::milliseconds delay = std::chrono::milliseconds(0));
 
     // The device leaves the bus: queued input is dropped, open connections
     // stop working.
@@ -102,7 +106,11 @@ private:
     std::atomic<uint64_t> m_generation{0};
     std::atomic<bool> m_onBus{true};
     std::condition_variable m_inputArrived;
-    std::deque<std::vector<uint8_t>> m_input;
+    struct PendingInput {
+        std::chrono::steady_clock::time_point due;
+        std::vector<uint8_t> bytes;
+    };
+    std::deque<PendingInput> m_input;
     std::vector<std::string> m_violations;
     Transcript* m_transcript = nullptr;
 };

@@ -144,9 +144,9 @@ void EmulatedPen::Switch() {
     RecordEvent("pen left the bus to switch to firmware-update mode");
 }
 
-void EmulatedPen::QueueAck(uint8_t kind, bool good) {
+void EmulatedPen::QueueAck(uint8_t kind, bool good, std::chrono::milliseconds delay) {
     if (m_faults.noAcks) return;
-    QueueInput({0x00, 0x01, kind, static_cast<uint8_t>(good ? 0x01 : 0x00)});
+    QueueInput({0x00, 0x01, kind, static_cast<uint8_t>(good ? 0x01 : 0x00)}, delay);
 }
 
 IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
@@ -203,7 +203,7 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
             m_phase = length == 0 ? Phase::Complete : Phase::Receiving;
         }
         RecordEvent("image of " + std::to_string(length) + " bytes announced");
-        if (length == 0) QueueAck(0x02, !m_faults.badImageAck);
+        if (length == 0) QueueAck(0x02, !m_faults.badImageAck, m_faults.imageAckDelay);
         return IoStatus::Ok;
     }
     if (block) {
@@ -255,7 +255,7 @@ IoStatus EmulatedPen::OnBlock(const uint8_t* report, SysError& err) {
         RecordEvent("pen unplugged after " + std::to_string(m_faults.unplugAfterBlocks) + " blocks");
     } else if (complete) {
         RecordEvent("image complete");
-        QueueAck(0x02, !m_faults.badImageAck);
+        QueueAck(0x02, !m_faults.badImageAck, m_faults.imageAckDelay);
     }
     return IoStatus::Ok;
 }

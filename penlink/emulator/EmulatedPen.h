@@ -56,6 +56,7 @@ struct PenFaults {
     bool badStartAck = false;              // start acknowledgement 01 00
     bool badImageAck = false;              // image acknowledgement 02 00
     bool noAcks = false;                   // never acknowledges
+    std::chrono::milliseconds imageAckDelay{0};  // writes its flash before the image ack
     int unplugAfterBlocks = -1;            // leaves the bus after that many blocks
 };
 
@@ -90,7 +91,8 @@ private:
     IoStatus Unexpected(const std::string& why, const uint8_t* report,
                         const std::vector<uint8_t>& expected, SysError& err);
     std::vector<uint8_t> CommandReport(const uint8_t* command, size_t count) const;
-    void QueueAck(uint8_t kind, bool good);
+    void QueueAck(uint8_t kind, bool good,
+                  std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     void Switch();
 
     PenSetup m_setup;

@@ -15,7 +15,8 @@ PenSetup DefaultPenSetup() {
 const std::vector<std::string>& ScenarioNames() {
     static const std::vector<std::string> names = {
         "normal", "absent", "update-mode", "never-returns", "refused", "silent",
-        "bad-start-ack", "bad-image-ack", "unplug-during-transfer", "held-open"};
+        "bad-start-ack", "bad-image-ack", "slow-image-ack", "unplug-during-transfer",
+        "held-open"};
     return names;
 }
 
@@ -41,6 +42,7 @@ std::shared_ptr<EmulatedPen> ConfigureScenario(EmulatedBus& bus, const std::stri
     if (name == "silent") faults.noIdentityReply = true;
     if (name == "bad-start-ack") faults.badStartAck = true;
     if (name == "bad-image-ack") faults.badImageAck = true;
+    if (name == "slow-image-ack") faults.imageAckDelay = std::chrono::seconds(4);
     if (name == "unplug-during-transfer") faults.unplugAfterBlocks = 100;
     auto pen = std::make_shared<EmulatedPen>(setup, faults);
     if (name == "held-open") pen->faults.heldExclusively = true;

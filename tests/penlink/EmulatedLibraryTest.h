@@ -25,6 +25,7 @@ protected:
         t.closePauseMs = 20;
         t.updateReplyTimeoutMs = 300;
         t.ackTimeoutMs = 300;
+        t.imageAckTimeoutMs = 300;
         t.writeTimeoutMs = 1000;
         return t;
     }

@@ -335,6 +335,33 @@ TEST_F(Connection, ReadsOneReportAtATime) {
     EXPECT_EQ(got, 2u);
 }
 
+TEST_F(Connection, UnnumberedReportsGetTheirIdByteBackWithinCapacity) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
+    SysError err;
+    auto conn = HidrawBackend::AdoptDescriptor(fds[0], err, false);
+    ASSERT_NE(conn, nullptr) << err.call;
+    // The data bytes of a 64-byte report, as the kernel hands them out.
+    Bytes data(64, 0x00);
+    data[0] = 0x01;
+    data[1] = 0x80;
+    data[2] = 0x93;
+    data[63] = 0x5A;
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(send(fds[1], data.data(), data.size(), 0), 64);
+    uint8_t buffer[128];
+    size_t got = 0;
+    ASSERT_EQ(conn->Read(buffer, 65, got, 1000, err), IoStatus::Ok);
+    ASSERT_EQ(got, 65u);
+    EXPECT_EQ(Bytes(buffer, buffer + 4), (Bytes{0x00, 0x01, 0x80, 0x93}));
+    EXPECT_EQ(buffer[64], 0x5A);
+    ASSERT_EQ(conn->Read(buffer, 3, got, 1000, err), IoStatus::Ok);
+    EXPECT_EQ(Bytes(buffer, buffer + got), (Bytes{0x00, 0x01, 0x80}));
+    ASSERT_EQ(conn->Read(buffer, 1, got, 1000, err), IoStatus::Ok);
+    EXPECT_EQ(Bytes(buffer, buffer + got), Bytes{0x00});
+    conn.reset();
+    close(fds[1]);
+}
+
 TEST_F(Connection, ReadTimesOutWhenNothingComes) {
     uint8_t buffer[8];
     size_t got = 99;
@@ -415,19 +442,35 @@ TEST_F(Connection, AVanishedDeviceStopsReadsAndWrites) {
     EXPECT_EQ(err.code, EPIPE);
 }
 
-TEST(HidrawOpen, OpensANodeForReadingAndWriting) {
-    // A FIFO opened read-write is its own device: what is written comes back.
+TEST(HidrawOpen, ReadsCarryTheReportIdWhateverTheDescriptorSays) {
+    // A FIFO opened read-write is its own device: what is written comes back,
+    // as hidraw hands it out. A device with Report ID items sends its ID byte
+    // itself; one without sends its data bytes only, and the ID 0x00 is put
+    // in front of them.
     SysfsTree tree;
-    tree.AddDevice(3, Uevent("HID_ID=0003:00001209:00000002"), kVendorDescriptor);
+    Bytes numbered = kVendorDescriptor;
+    numbered.insert(numbered.begin() + 7, {0x85, 0x01});
+    tree.AddDevice(3, Uevent("HID_ID=0003:00001209:00000002"), numbered);
+    tree.AddDevice(4, Uevent("HID_ID=0003:00001209:00000002"), kVendorDescriptor);
+    const Bytes report = {0x01, 0x02, 0x04, 0x93};
+    for (unsigned n : {3u, 4u}) {
+        SCOPED_TRACE(n);
+        SysError err;
+        auto conn = tree.Backend().Open(tree.Node(n), err);
+        ASSERT_NE(conn, nullptr) << err.call << " " << err.code;
+        ASSERT_EQ(conn->Write(report.data(), report.size(), 1000, err), IoStatus::Ok);
+        uint8_t buffer[16];
+        size_t got = 0;
+        ASSERT_EQ(conn->Read(buffer, sizeof buffer, got, 1000, err), IoStatus::Ok);
+        Bytes expected = report;
+        if (n == 4) expected.insert(expected.begin(), 0x00);
+        EXPECT_EQ(Bytes(buffer, buffer + got), expected);
+    }
+    // Without a readable descriptor the open fails: reads could not be framed.
+    fs::remove(tree.Sys() / "class" / "hidraw" / "hidraw4" / "device" / "report_descriptor");
     SysError err;
-    auto conn = tree.Backend().Open(tree.Node(3), err);
-    ASSERT_NE(conn, nullptr) << err.call << " " << err.code;
-    const Bytes report = {0x00, 0x02, 0x04, 0x93};
-    ASSERT_EQ(conn->Write(report.data(), report.size(), 1000, err), IoStatus::Ok);
-    uint8_t buffer[16];
-    size_t got = 0;
-    ASSERT_EQ(conn->Read(buffer, sizeof buffer, got, 1000, err), IoStatus::Ok);
-    EXPECT_EQ(Bytes(buffer, buffer + got), report);
+    EXPECT_EQ(tree.Backend().Open(tree.Node(4), err), nullptr);
+    EXPECT_EQ(err.call, "ioctl(HIDIOCGRDESCSIZE)");
 }
 
 }  // namespace

@@ -285,12 +285,18 @@ void UpdateCommand::OnProgress(unsigned sent, unsigned total) {
             m_lastPercentDrawn = percent;
             m_lastDraw = now;
         }
-        return;
+    } else {
+        for (unsigned percent : m_milestones.Advance(sent, total)) {
+            char head[24];
+            std::snprintf(head, sizeof head, "Sent %3u%%  ", percent);
+            m_terminal.Line(head + GroupDigits(sent) + " / " + GroupDigits(total) + " bytes");
+        }
     }
-    for (unsigned percent : m_milestones.Advance(sent, total)) {
-        char head[24];
-        std::snprintf(head, sizeof head, "Sent %3u%%  ", percent);
-        m_terminal.Line(head + GroupDigits(sent) + " / " + GroupDigits(total) + " bytes");
+    if (sent == total) {
+        // The pen answers only once its flash is written, which takes a while.
+        m_terminal.EndStatus();
+        m_terminal.Line("All bytes sent; waiting for the pen to confirm the image while it "
+                        "writes its flash (this can take several seconds)...");
     }
 }
 

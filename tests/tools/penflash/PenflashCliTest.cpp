@@ -357,6 +357,19 @@ TEST_F(PenflashCliTest, ChosenImageReachesThePenExactly) {
     }
 }
 
+TEST_F(PenflashCliTest, SlowImageAcknowledgementIsAwaitedAndAnnounced) {
+    // The pen answers 4 s after the last block, longer than any other reply
+    // is given.
+    const RunResult run = Emulated("update", "slow-image-ack", {"--yes", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_GE(JsonOf(run)["durationsMs"]["transfer"].get<int>(), 4000);
+    const size_t waiting = run.err.find("waiting for the pen to confirm the image");
+    ASSERT_NE(waiting, std::string::npos) << run.err;
+    EXPECT_LT(run.err.find("Sent 100%"), waiting);
+    EXPECT_LT(waiting, run.err.find("Update complete"));
+    EXPECT_EQ(Log().Image(), StandInImage());
+}
+
 TEST_F(PenflashCliTest, FailuresAfterTheSwitchHaveTheirOwnCodesAndClose) {
     const RunResult notBack =
         Emulated("update", "never-returns", {"--yes", "--json", "--search-timeout", "1"});

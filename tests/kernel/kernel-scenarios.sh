@@ -1,0 +1,109 @@
+#!/bin/bash
+# Runs every scenario of the virtual pen on this kernel's HID stack, with the
+# real penflash and a program on the real libpenlink.so, and checks what came
+# out. Needs /dev/uhid (root). Used by run-kernel-test.sh, in a QEMU guest or
+# directly.
+#   kernel-scenarios.sh VIRTUALPEN PENFLASH CLIENT IMAGE EXPECTED OUTDIR
+# EXPECTED holds one line per scenario: "SCENARIO LIST INFO UPDATE CLIENT-LINE"
+# (penflash exit codes, and the client's line from the emulated library).
+# Writes OUTDIR/summary (one line a check) and OUTDIR/status (0 when all
+# passed); on failure the transcripts are copied to OUTDIR too.
+set -u
+vp=$1 penflash=$2 client=$3 image=$4 expected=$5 out=$6
+work=$(mktemp -d /tmp/kernel-scenarios.XXXXXX)
+image_size=$(stat -c %s "$image")
+failures=0
+pen_pid=
+
+say() { echo "kernel-test: $*"; echo "$*" >>"$out/summary"; }
+fail() { say "FAIL $*"; failures=$((failures + 1)); }
+
+# Waits until FILE exists, looking every 50 ms, for at most SECONDS.
+wait_for_file() {
+    local file=$1 tries=$(($2 * 20))
+    while [ ! -e "$file" ]; do
+        tries=$((tries - 1))
+        [ $tries -gt 0 ] || return 1
+        kill -0 "$pen_pid" 2>/dev/null || return 1
+        sleep 0.05
+    done
+}
+
+# Starts the virtual pen in scenario $1 under the name $2 and waits until
+# the kernel has made its hidraw node.
+start_pen() {
+    rm -f "$work/$2.ready"
+    "$vp" "$1" --transcript "$work/$2.transcript" --image-out "$work/$2.image" \
+        --ready "$work/$2.ready" >"$work/$2.pen" 2>&1 &
+    pen_pid=$!
+    if ! wait_for_file "$work/$2.ready" 60; then
+        fail "$2: the virtual pen did not become ready: $(tail -n 3 "$work/$2.pen")"
+        stop_pen
+        return 1
+    fi
+}
+
+# Stops the pen; pen_status is its exit code (3: it saw a protocol
+# violation).
+stop_pen() {
+    kill -TERM "$pen_pid" 2>/dev/null
+    wait "$pen_pid"
+    pen_status=$?
+}
+
+# Checks the image the pen received for scenario $1 (run name $2).
+check_image() {
+    local received=$work/$2.image
+    case $1 in
+        normal|update-mode|slow-image-ack|bad-image-ack)
+            cmp -s "$received" "$image" || fail "$2: the pen did not receive the image byte for byte ($(stat -c %s "$received") of $image_size bytes)" ;;
+        unplug-during-transfer)
+            # Unplugged after 100 blocks of 56 bytes.
+            [ "$(stat -c %s "$received")" = 5600 ] && cmp -s -n 5600 "$received" "$image" ||
+                fail "$2: the pen did not receive the first 100 blocks exactly" ;;
+        *)
+            [ ! -s "$received" ] || fail "$2: the pen received image bytes" ;;
+    esac
+}
+
+while read -r scenario want_list want_info want_update want_client; do
+    [ -n "$scenario" ] || continue
+    search=60
+    [ "$scenario" = never-returns ] && search=5
+
+    begun=$SECONDS
+    # penflash, as a user runs it.
+    run=$scenario-penflash
+    start_pen "$scenario" "$run" || continue
+    "$penflash" list >"$work/$run.list" 2>&1; got_list=$?
+    "$penflash" info >"$work/$run.info" 2>&1; got_info=$?
+    "$penflash" update --yes --json --image "$image" --search-timeout $search \
+        >"$work/$run.json" 2>"$work/$run.update"; got_update=$?
+    stop_pen
+    [ "$got_list $got_info $got_update" = "$want_list $want_info $want_update" ] ||
+        fail "$run: exit codes list/info/update $got_list/$got_info/$got_update, expected $want_list/$want_info/$want_update"
+    [ "$pen_status" = 0 ] || fail "$run: the virtual pen ended with $pen_status: $(grep -m1 'protocol violation' "$work/$run.pen"); $(tail -n 1 "$work/$run.pen")"
+    check_image "$scenario" "$run"
+    if [ "$scenario" = normal ]; then
+        transfer=$(grep -o '"transfer": *[0-9.]*' "$work/$run.json" | cut -d: -f2 | tr -d ' ')
+        say "transfer_ms ${transfer:-unknown}"
+    fi
+
+    # A program on the real library, the six calls in the wizard's order.
+    run=$scenario-library
+    start_pen "$scenario" "$run" || continue
+    got_client=$("$client" "$image" $((search * 1000)) 2>"$work/$run.client")
+    stop_pen
+    [ "$got_client" = "$want_client" ] ||
+        fail "$run: library calls gave \"$got_client\", the emulated library \"$want_client\""
+    [ "$pen_status" = 0 ] || fail "$run: the virtual pen ended with $pen_status: $(tail -n 1 "$work/$run.pen")"
+    check_image "$scenario" "$run"
+    say "done $scenario in $((SECONDS - begun)) s: penflash $got_list/$got_info/$got_update, library \"$got_client\""
+done <"$expected"
+
+if [ $failures -ne 0 ]; then
+    cp "$work"/* "$out"/ 2>/dev/null
+fi
+rm -rf "$work"
+echo $failures >"$out/status"
+[ $failures -eq 0 ]

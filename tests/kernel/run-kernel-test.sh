@@ -1,0 +1,206 @@
+#!/bin/bash
+# The kernel test: the virtual pen on the kernel's HID stack with the real
+# penflash and the real libpenlink.so, in every scenario, compared with the
+# emulator. Where /dev/uhid is usable it runs here; otherwise it boots the
+# distribution's kernel in QEMU (TCG) with a busybox initramfs made now, the
+# host's / as the guest's read-only root over virtio-9p, and runs there.
+#   run-kernel-test.sh VIRTUALPEN PENFLASH CLIENT EMULATED_LIBDIR
+#   run-kernel-test.sh --wine VIRTUALPEN PENFLASH_EXE
+# The second form updates the virtual pen with the Windows penflash.exe under
+# Wine, through Wine's own HID stack, always in the guest.
+# Exit 0 passed, 1 failed, 77 skipped (a part is missing; with CI=true that
+# fails instead). Needs: qemu-system-x86, linux-image-amd64, busybox-static,
+# kmod; with --wine also wine64, xvfb and udev.
+set -u
+if [ "$1" = --wine ]; then
+    vp=$2 wine=$3 penflash= client= emulated=
+else
+    vp=$1 penflash=$2 client=$3 emulated=$4 wine=
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+budget=${PENLINK_KERNEL_TEST_SECONDS:-300}
+started=$SECONDS
+scenarios="normal update-mode never-returns refused silent bad-start-ack bad-image-ack slow-image-ack unplug-during-transfer"
+
+work=$(mktemp -d /tmp/penlink-kernel-test.XXXXXX)
+qemu_pid=
+cleanup() {
+    [ -n "$qemu_pid" ] && kill "$qemu_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+missing() {
+    echo "kernel test: $*"
+    if [ "${CI:-}" = true ]; then
+        echo "kernel test: FAILED (CI=true: a missing part is a failure; scripts/setup.sh installs it)"
+        exit 1
+    fi
+    echo "kernel test: skipped"
+    exit 77
+}
+
+# Kernel-side expectations: penflash's exit codes (the README's table) and
+# the library calls' results as the emulated library gives them.
+mkdir -p "$work/out"
+image=$work/out/image.bin
+head -c 53257 /dev/urandom >"$image"   # 950 full blocks and one of 57 bytes
+declare -A codes=(
+    [normal]="0 0 0" [update-mode]="0 3 0" [never-returns]="0 0 5" [refused]="0 4 4"
+    [silent]="0 4 4" [bad-start-ack]="0 0 6" [bad-image-ack]="0 0 6"
+    [slow-image-ack]="0 0 0" [unplug-during-transfer]="0 0 6")
+expect_emulator() {
+    for s in $scenarios; do
+        local wait=60000
+        [ "$s" = never-returns ] && wait=5000
+        local line
+        line=$(LD_LIBRARY_PATH=$emulated PENLINK_EMULATOR=$s "$client" "$image" $wait 2>/dev/null)
+        echo "$s ${codes[$s]} $line"
+    done >"$work/expected"
+    "$penflash" update --emulate normal --yes --json --image "$image" 2>/dev/null |
+        grep -o '"transfer": *[0-9.]*' | cut -d: -f2 | tr -d ' ' >"$work/emulator_ms"
+}
+
+report() {
+    local out=$1
+    echo "---- summary"
+    cat "$out/summary" 2>/dev/null
+    local kernel_ms emulator_ms
+    kernel_ms=$(sed -n 's/^transfer_ms //p' "$out/summary" 2>/dev/null)
+    emulator_ms=$(cat "$work/emulator_ms" 2>/dev/null)
+    if [ -n "$kernel_ms" ] && [ -n "$emulator_ms" ]; then
+        awk -v k="$kernel_ms" -v e="$emulator_ms" 'BEGIN {
+            printf "kernel test: transfer of 53,257 bytes: %.0f ms through the kernel, %.0f ms on the emulator (paced at 1 ms a report): ratio %.2f\n", k, e, (e > 0 ? k / e : 0) }'
+    fi
+    local wine_ms
+    wine_ms=$(sed -n 's/^wine_transfer_ms //p' "$out/summary" 2>/dev/null)
+    if [ -n "$wine_ms" ]; then
+        echo "kernel test: transfer of 53,257 bytes by penflash.exe through Wine's HID stack: $wine_ms ms"
+    fi
+    echo "kernel test: took $((SECONDS - started)) s"
+    if [ "$(cat "$out/status" 2>/dev/null)" = 0 ]; then
+        echo "kernel test: passed"
+        exit 0
+    fi
+    echo "kernel test: FAILED"
+    for f in "$out"/*.transcript; do
+        [ -e "$f" ] && { echo "---- last lines of $(basename "$f")"; tail -n 5 "$f"; }
+    done
+    exit 1
+}
+
+[ -x "$vp" ] || missing "no virtual pen at $vp (build the linux preset first)"
+
+# Here, where the kernel has uhid and we may use it.
+if [ -z "$wine" ] && [ -w /dev/uhid ]; then
+    expect_emulator
+    mkdir -p "$work/out"
+    "$here/kernel-scenarios.sh" "$vp" "$penflash" "$client" "$image" "$work/expected" "$work/out"
+    report "$work/out"
+fi
+
+# Otherwise in a guest.
+qemu=$(command -v qemu-system-x86_64) || missing "qemu-system-x86_64 not found (package qemu-system-x86)"
+command -v modinfo >/dev/null || missing "modinfo not found (package kmod)"
+busybox=/bin/busybox
+[ -x $busybox ] && ! ldd $busybox >/dev/null 2>&1 ||
+    { [ -x /usr/lib/busybox/busybox-static ] && busybox=/usr/lib/busybox/busybox-static; } ||
+    missing "no static busybox (package busybox-static)"
+kernel= kver=
+for k in $(ls -1v /boot/vmlinuz-* 2>/dev/null | tac); do
+    v=${k#/boot/vmlinuz-}
+    if [ -r "$k" ] && modinfo -k "$v" -n uhid >/dev/null 2>&1; then kernel=$k kver=$v; break; fi
+done
+[ -n "$kernel" ] || missing "no readable /boot/vmlinuz-* with a uhid module (package linux-image-amd64)"
+if [ -n "$wine" ]; then
+    [ -x /usr/lib/wine/wine64 ] || missing "no /usr/lib/wine/wine64 (package wine64)"
+    command -v Xvfb >/dev/null || missing "no Xvfb (package xvfb)"
+    [ -x /lib/systemd/systemd-udevd ] || missing "no systemd-udevd (package udev)"
+fi
+
+# The initramfs: busybox, the modules for virtio-9p and HID, and an init
+# that mounts the host's root and runs the scenarios in it.
+modules="virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci netfs fscache 9pnet 9pnet_virtio 9p hid uhid hid_generic"
+root=$work/initramfs
+mkdir -p "$root/bin" "$root/modules" "$work/out"
+cp "$busybox" "$root/bin/busybox"
+for m in $modules; do
+    f=$(modinfo -k "$kver" -n "$m" 2>/dev/null) || continue   # built in
+    case $f in /*) cp "$f" "$root/modules/$m.ko" && echo "$m" >>"$root/modules/order" ;; esac
+done
+cat >"$root/init" <<'INIT'
+#!/bin/busybox sh
+export PATH=/bin
+/bin/busybox --install -s /bin
+mkdir -p /proc /sys /dev /newroot
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev
+for m in $(cat /modules/order); do insmod /modules/$m.ko || echo "kernel-test: insmod $m failed"; done
+if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144,cache=loose hostroot /newroot &&
+   mount -t tmpfs tmp /newroot/tmp && mkdir /newroot/tmp/results &&
+   mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 results /newroot/tmp/results &&
+   mount -t devtmpfs dev /newroot/dev && mount -t proc proc /newroot/proc &&
+   mount -t sysfs sys /newroot/sys; then
+    echo "kernel-test: guest up, host root mounted"
+    chroot /newroot /bin/bash /tmp/results/job.sh
+else
+    echo "kernel-test: mounting the host's root failed"
+fi
+sync
+poweroff -f
+INIT
+chmod +x "$root/init"
+(cd "$root" && find . | $busybox cpio -o -H newc 2>/dev/null | gzip -1 >"$work/initramfs.gz") ||
+    { echo "kernel test: cannot make the initramfs"; exit 1; }
+cpu=max memory=1024
+if [ -n "$wine" ]; then
+    # With -cpu max, 64-bit Wine processes crash in this guest kernel on the
+    # return from a system call.
+    cpu=Westmere memory=2048
+    cat >"$work/out/job.sh" <<JOB
+#!/bin/bash
+exec "$here/kernel-wine.sh" "$vp" "$wine" /tmp/results/image.bin /tmp/results
+JOB
+    # The prefix, made here while the guest boots: Wine's bus must not try
+    # SDL (there is no libSDL2), or it never starts its udev/hidraw bus.
+    (
+        export WINEPREFIX=$work/out/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+        /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+        /usr/lib/wine/wine64 reg add 'HKLM\System\CurrentControlSet\Services\winebus' \
+            /v 'Enable SDL' /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        wineserver -w
+        touch "$work/out/prefix.ready"
+    ) &
+    expect_pid=$!
+else
+    cat >"$work/out/job.sh" <<JOB
+#!/bin/bash
+# The emulator's results come from the host while the guest boots.
+for i in \$(seq 2400); do [ -e /tmp/results/expected ] && break; sleep 0.05; done
+exec "$here/kernel-scenarios.sh" "$vp" "$penflash" "$client" /tmp/results/image.bin /tmp/results/expected /tmp/results
+JOB
+    # The emulator's side while the guest boots.
+    expect_emulator &
+    expect_pid=$!
+fi
+
+remaining=$((budget - (SECONDS - started)))
+timeout -k 10 $remaining "$qemu" -machine q35 -cpu $cpu -accel tcg -m $memory -smp 1 \
+    -display none -no-reboot -nodefaults -serial stdio -monitor none \
+    -kernel "$kernel" -initrd "$work/initramfs.gz" \
+    -append "console=ttyS0 quiet loglevel=3 panic=-1 rdinit=/init" \
+    -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
+    -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot \
+    -fsdev local,id=results,path="$work/out",security_model=none,multidevs=remap \
+    -device virtio-9p-pci,fsdev=results,mount_tag=results \
+    </dev/null 2>&1 &
+qemu_pid=$!
+wait "$expect_pid"
+if [ -z "$wine" ]; then
+    cp "$work/expected" "$work/out/expected.part" && mv "$work/out/expected.part" "$work/out/expected"
+fi
+wait "$qemu_pid"
+qemu_pid=
+report "$work/out"

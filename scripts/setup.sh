@@ -3,10 +3,10 @@
 # tiers, and does nothing that is already done.
 #
 # Tier 1, the main job (scripts/demo.sh) and the Linux presets: CMake, Ninja,
-# g++, GoogleTest's sources, CLI11, nlohmann/json and pkg-config. It must
-# succeed, or setup fails.
+# g++, GoogleTest's sources, CLI11, nlohmann/json, pkg-config and mscompress
+# (the SZDD interoperability test). It must succeed, or setup fails.
 # Tier 2, the rest of the test command: the mingw-w64 toolchains, Wine (64-
-# and 32-bit), Xvfb, mscompress, clang for the fuzzers, and QEMU with a
+# and 32-bit), Xvfb, clang for the fuzzers, and QEMU with a
 # kernel, busybox, kmod and udev for the kernel test. A package of this tier
 # that cannot be installed is named with the reason; setup then exits 1 when
 # CI=true and 0 otherwise, so that a developer can still use what is there.
@@ -25,9 +25,9 @@
 # to try the fallback on a machine that has everything.
 set -euo pipefail
 
-tier1=(cmake ninja-build g++ googletest libcli11-dev nlohmann-json3-dev pkgconf)
+tier1=(cmake ninja-build g++ googletest libcli11-dev nlohmann-json3-dev pkgconf mscompress)
 tier2=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-       wine wine64 wine32:i386 xvfb xauth imagemagick python3 mscompress
+       wine wine64 wine32:i386 xvfb xauth imagemagick python3
        clang libclang-rt-14-dev
        qemu-system-x86 linux-image-amd64 busybox-static kmod udev)
 

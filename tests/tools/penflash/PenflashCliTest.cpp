@@ -356,10 +356,10 @@ TEST_F(PenflashCliTest, FailuresAfterTheSwitchHaveTheirOwnCodesAndClose) {
     }
 }
 
+// Ctrl-C reaches a child here as a POSIX signal; the Windows build has no
+// such test.
+#ifndef _WIN32
 TEST_F(PenflashCliTest, CtrlCStopsBeforeTheTransferAndWaitsDuringIt) {
-#ifdef _WIN32
-    GTEST_SKIP() << "Ctrl-C is sent to a child as a POSIX signal only";
-#else
     {
         ChildProcess child(Program(), {"update", "--emulate", "normal", "--yes", "--transcript",
                                        PathOf("search.log")});
@@ -376,5 +376,5 @@ TEST_F(PenflashCliTest, CtrlCStopsBeforeTheTransferAndWaitsDuringIt) {
     EXPECT_NE(child.Out().find("goes on to its end"), std::string::npos) << child.Out();
     EXPECT_EQ(Count(child.Out(), "Sent 100%"), 1u);
     EXPECT_EQ(Transcript::Read(dir / "transfer.log").Image(), StandInImage());
-#endif
 }
+#endif

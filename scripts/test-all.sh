@@ -102,11 +102,18 @@ for p in "${presets[@]}"; do
         [ "$rc" -ne 1 ] || { failed+=("$p"); continue; }
         [ "$rc" -ne 77 ] || no_32bit=$line
       fi
-      # One wineserver for the preset: each program start is then cheap.
+      # One wineserver for the preset, kept running: each program start is
+      # then cheap. Wine's own processes (services, devices) start with the
+      # first program and live as long as the wineserver, holding that
+      # program's output open; started here, they hold /dev/null and not
+      # the pipe that ctest waits on.
       prefix=$PWD/build/$p/wineprefix
       if [ "$arch" = win64 ] || [ -z "$no_32bit" ]; then
-        cmake/wine-run.sh "$arch" "$prefix" cmd /c exit 0 >/dev/null || { failed+=("$p"); continue; }
+        cmake/wine-run.sh "$arch" "$prefix" cmd /c exit 0 >/dev/null 2>&1 ||
+          cmake/wine-run.sh "$arch" "$prefix" cmd /c exit 0 || { failed+=("$p"); continue; }
+        WINEPREFIX=$prefix wineserver -w
         WINEPREFIX=$prefix wineserver -p
+        cmake/wine-run.sh "$arch" "$prefix" cmd /c exit 0 >/dev/null 2>&1
       fi
       ;;
   esac

@@ -35,12 +35,12 @@ check_32bit() {
   out=$("$probe" 2>&1) || rc=$?
   rm -rf "$dir"
   if [ "$rc" -eq 42 ]; then
-    echo "this kernel executes 32-bit programs: the win32 tests run"
+    echo "this kernel executes 32-bit programs"
     return 0
   fi
   if [[ $out == *"Exec format error"* ]]; then
     echo "this kernel cannot execute 32-bit programs (a 32-bit ELF program gives \"Exec format" \
-         "error\"; the kernel lacks IA32 emulation): the win32 tests are skipped"
+         "error\": no IA32 emulation)"
     return 77
   fi
   echo "cannot tell whether this kernel executes 32-bit programs: the probe in ${TMPDIR:-/tmp}" \
@@ -63,9 +63,12 @@ else
   loader=/usr/lib/wine/wine package=wine32:i386
   rc=0
   why=$(check_32bit) || rc=$?
-  if [ "$rc" -ne 0 ]; then
-    echo "wine-run: $why" >&2
-    exit "$rc"
+  if [ "$rc" -eq 77 ]; then
+    echo "wine-run: skipped: $why" >&2
+    exit 77
+  elif [ "$rc" -ne 0 ]; then
+    echo "wine-run: FAILED: $why" >&2
+    exit 1
   fi
 fi
 if [ ! -x "$loader" ]; then

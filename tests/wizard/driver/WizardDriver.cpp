@@ -200,6 +200,13 @@ HWND WizardRun::WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs) {
         SetWindowPos(frame, onTop ? HWND_TOPMOST : nullptr, origin.x, origin.y, 0, 0,
                      SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS |
                          (onTop ? 0 : SWP_NOZORDER));
+        // The move is done by the wizard's thread, when it gets to it.
+        WaitUntil(
+            [&] {
+                RECT area{};
+                return GetWindowRect(frame, &area) && area.left == origin.x && area.top == origin.y;
+            },
+            kStepMs);
     }
     return frame;
 }
@@ -334,7 +341,7 @@ ButtonState Button(HWND frame, int id) {
 void Click(HWND frame, int id) {
     // A user waits for the button to become available while the wizard
     // finishes the step it is in.
-    WaitUntil([&] { return IsWindowEnabled(GetDlgItem(frame, id)) != FALSE; }, 2000);
+    WaitUntil([&] { return IsWindowEnabled(GetDlgItem(frame, id)) != FALSE; }, kStepMs);
     const HWND button = GetDlgItem(frame, id);
     ASSERT_NE(button, nullptr) << "no button " << id;
     ASSERT_TRUE(IsWindowEnabled(button)) << "button " << id << " is disabled";

@@ -40,6 +40,14 @@ constexpr int kNext = 12324;
 constexpr int kFinish = 12325;
 constexpr int kCancel = IDCANCEL;
 
+// How long a wait for one step of the wizard may last (a button becoming
+// available, a message box, the end after OK). The wizard takes far less,
+// but a machine busy with builds can hold it up for seconds, and a wait ends
+// as soon as its condition holds.
+constexpr DWORD kStepMs = 15000;
+// How long a screenshot waits for the page to be painted.
+constexpr DWORD kPaintMs = 10000;
+
 // Polls condition every 20 ms until it holds or timeoutMs have passed.
 // Returns whether it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
@@ -92,8 +100,9 @@ public:
     DWORD ProcessId() const { return m_process.dwProcessId; }
 
     // The frame (a top-level dialog of the process with a Back button),
-    // waiting up to timeoutMs for it; moved to origin, and kept above other
-    // windows when onTop (for screenshots). Null on time-out.
+    // waiting up to timeoutMs for it; moved to origin (waiting up to
+    // kStepMs for the move to take effect), and kept above other windows
+    // when onTop (for screenshots). Null on time-out.
     HWND WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs = 20000);
     // True while the process runs.
     bool Running() const;
@@ -134,8 +143,8 @@ std::wstring WindowTextOf(HWND window);
 ButtonState Button(HWND frame, int id);
 // Presses the button id of frame as a click does: posts its BN_CLICKED
 // command to the frame, once the button is enabled. Fails the test (and
-// does nothing) when there is no such button or it stays disabled for two
-// seconds, as a user could not press it.
+// does nothing) when there is no such button or it stays disabled for
+// kStepMs, as a user could not press it.
 void Click(HWND frame, int id);
 // Presses button id of a message box the same way.
 void Answer(const MessageBoxState& box, int id);

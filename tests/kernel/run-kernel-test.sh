@@ -47,7 +47,7 @@ mkdir -p "$work/out"
 image=$work/out/image.bin
 head -c 53257 /dev/urandom >"$image"   # 950 full blocks and one of 57 bytes
 declare -A codes=(
-    [normal]="0 0 0" [update-mode]="0 3 0" [never-returns]="0 0 5" [refused]="0 4 4"
+    [normal]="0 0 0" [update-mode]="0 0 0" [never-returns]="0 0 5" [refused]="0 4 4"
     [silent]="0 4 4" [bad-start-ack]="0 0 6" [bad-image-ack]="0 0 6"
     [slow-image-ack]="0 0 0" [unplug-during-transfer]="0 0 6")
 expect_emulator() {

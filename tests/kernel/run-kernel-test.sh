@@ -138,11 +138,20 @@ mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 for m in $(cat /modules/order); do insmod /modules/$m.ko || echo "kernel-test: insmod $m failed"; done
+# The guest's /tmp is a tmpfs of its own; folders of the host's /tmp that the
+# test needs (a tree cloned there, say) are bound into it again.
+mkdir -p /hosttmp
 if mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144,cache=loose hostroot /newroot &&
+   mount -o bind /newroot/tmp /hosttmp &&
    mount -t tmpfs tmp /newroot/tmp && mkdir /newroot/tmp/results &&
    mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 results /newroot/tmp/results &&
    mount -t devtmpfs dev /newroot/dev && mount -t proc proc /newroot/proc &&
    mount -t sysfs sys /newroot/sys; then
+    while read -r rel; do
+        [ -n "$rel" ] || continue
+        mkdir -p "/newroot/tmp/$rel" && mount -o bind "/hosttmp/$rel" "/newroot/tmp/$rel" ||
+            echo "kernel-test: cannot show the host's /tmp/$rel in the guest"
+    done </newroot/tmp/results/keep
     echo "kernel-test: guest up, host root mounted"
     chroot /newroot /bin/bash /tmp/results/job.sh
 else
@@ -154,6 +163,12 @@ INIT
 chmod +x "$root/init"
 (cd "$root" && find . | $busybox cpio -o -H newc 2>/dev/null | gzip -1 >"$work/initramfs.gz") ||
     { echo "kernel test: cannot make the initramfs"; exit 1; }
+# The folders under the host's /tmp that the guest must see: the tree and
+# the programs' folders (relative to /tmp, one a line).
+for d in "$(cd "$here/../.." && pwd)" $(for f in "$vp" "$penflash" "$client" "$wine"; do
+        [ -n "$f" ] && cd "$(dirname "$f")" && pwd; done); do
+    case $d in /tmp/*) echo "${d#/tmp/}" ;; esac
+done | sort -u >"$work/out/keep"
 cpu=max memory=1024
 if [ -n "$wine" ]; then
     # With -cpu max, 64-bit Wine processes crash in this guest kernel on the

@@ -16,8 +16,8 @@
 #endif
 
 #include "../tests/penlink/ResultWaiter.h"
-#include "FWUState.h"
-#include "HidBackend.h"
+#include "core/FWUState.h"
+#include "core/HidBackend.h"
 #include "emulator/EmulatedBus.h"
 #include "emulator/EmulatorScenario.h"
 
@@ -53,6 +53,7 @@ bool TransferRatio(double& ratio) {
     auto pen = std::make_shared<EmulatedPen>(setup);
     bus.Add(pen);
     UseBackend(&bus);
+    UseServices(&bus);
     ResultWaiter waiter;
     std::vector<unsigned char> image(53256);
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<unsigned char>(i * 7 + i / 13);
@@ -67,6 +68,7 @@ bool TransferRatio(double& ratio) {
     ok = ok && pen->ReceivedImage() == std::vector<uint8_t>(image.begin(), image.end());
     ResetLibrary();
     UseBackend(nullptr);
+    UseServices(nullptr);
     ratio = ms / 951.0;
     std::printf("transfer: 53256 bytes in %u block reports, %.1f ms\n", pen->BlocksReceived(), ms);
     return ok;
@@ -79,6 +81,7 @@ bool IdleShare(double& share) {
     faults.noIdentityReply = true;
     bus.Add(std::make_shared<EmulatedPen>(DefaultPenSetup(), faults));
     UseBackend(&bus);
+    UseServices(&bus);
     ResultWaiter waiter;
     FWUInit();
     const double cpu0 = CpuSeconds();
@@ -88,6 +91,7 @@ bool IdleShare(double& share) {
     const double cpu = CpuSeconds() - cpu0;
     ResetLibrary();
     UseBackend(nullptr);
+    UseServices(nullptr);
     share = cpu / wall;
     std::printf("identity wait: %.0f ms waited, %.1f ms of processor time\n", wall * 1000,
                 cpu * 1000);

@@ -1,7 +1,6 @@
 #include "EmulatedBus.h"
 
 #include "EmulatedConnection.h"
-#include "Platform.h"
 
 namespace penlink::emulator {
 
@@ -86,22 +85,24 @@ std::unique_ptr<HidConnection> EmulatedBus::Open(const std::string& path, SysErr
     return std::make_unique<EmulatedConnection>(device, device->paced);
 }
 
-uint32_t EmulatedBus::TickCount() { return platform::TickCount(); }
+uint32_t EmulatedBus::TickCount() { return OsServices().TickCount(); }
 
-void EmulatedBus::Sleep(unsigned ms) { platform::Sleep(ms); }
+void EmulatedBus::Sleep(unsigned ms) { OsServices().Sleep(ms); }
 
 void EmulatedBus::DebugOutput(const std::u16string& text) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_debugLines.push_back(text);
     }
-    if (m_forwardDebug) platform::DebugOutput(text);
+    if (m_forwardDebug) OsServices().DebugOutput(text);
 }
 
 bool EmulatedBus::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) {
     m_transcript.Event("search result " + std::to_string(wParam) + " " +
                        (wParam == 1 ? std::string("(device)") : std::to_string(lParam)));
-    return platform::PostSearchResult(target, wParam, lParam, err);
+    return OsServices().PostSearchResult(target, wParam, lParam, err);
 }
+
+bool EmulatedBus::ProcessExiting() { return OsServices().ProcessExiting(); }
 
 }  // namespace penlink::emulator

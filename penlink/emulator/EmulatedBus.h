@@ -1,7 +1,9 @@
 // The emulated HID bus: a backend of the library that holds zero or more
-// emulated devices instead of real ones. System services (ticks, sleep, the
-// delivery of the search result) are the platform's own; debug lines are
-// also kept here so that tests can read them.
+// emulated devices instead of real ones, and the system services in front of
+// the operating system's own (OsServices): ticks, sleep and the delivery of
+// the search result are passed on, the result also noted in the transcript;
+// debug lines are also kept here so that tests can read them. A program puts
+// it in place with UseBackend(&bus) and UseServices(&bus).
 #ifndef PENLINK_EMULATOR_EMULATEDBUS_H
 #define PENLINK_EMULATOR_EMULATEDBUS_H
 
@@ -11,12 +13,13 @@
 #include <vector>
 
 #include "EmulatedDevice.h"
-#include "HidBackend.h"
 #include "Transcript.h"
+#include "core/HidBackend.h"
+#include "core/SystemServices.h"
 
 namespace penlink::emulator {
 
-class EmulatedBus : public HidBackend {
+class EmulatedBus : public HidBackend, public SystemServices {
 public:
     EmulatedBus() = default;
 
@@ -42,6 +45,7 @@ public:
     void Sleep(unsigned ms) override;
     void DebugOutput(const std::u16string& text) override;
     bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override;
+    bool ProcessExiting() override;
 
 private:
     std::shared_ptr<EmulatedDevice> Find(const std::string& path) const;

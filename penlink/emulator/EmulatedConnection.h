@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "EmulatedDevice.h"
-#include "HidBackend.h"
+#include "core/HidBackend.h"
 
 namespace penlink::emulator {
 

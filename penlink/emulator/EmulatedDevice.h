@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "HidBackend.h"
+#include "core/HidBackend.h"
 #include "Transcript.h"
 
 namespace penlink::emulator {

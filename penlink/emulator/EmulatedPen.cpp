@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ReportCodec.h"
+#include "core/ReportCodec.h"
 
 namespace penlink::emulator {
 

@@ -1,6 +1,6 @@
 #include "EmulatorScenario.h"
 
-#include "PenlinkConfig.h"
+#include "core/PenlinkConfig.h"
 
 namespace penlink::emulator {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ReportCodec.h"
+#include "core/ReportCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An exact-size copy, so that any read past the end is caught.

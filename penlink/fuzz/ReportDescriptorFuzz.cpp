@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "ReportDescriptor.h"
+#include "hidraw/ReportDescriptor.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "EmulatedLibraryTest.h"
-#include "PenlinkConfig.h"
-#include "QuillDevice.h"
+#include "core/PenlinkConfig.h"
+#include "core/QuillDevice.h"
 
 using namespace penlink;
 using namespace penlink::emulator;
@@ -21,7 +21,7 @@ std::string Walk(uint16_t anyVendorId = 0) {
     CQuillDevice device(false);
     device.wProductID[1] = anyVendorId;
     std::string path;
-    return device.FindDevice(path) == ORVANE_ERROR_NONE ? path : "";
+    return device.FindDevice(path) == Result::Ok ? path : "";
 }
 
 }  // namespace
@@ -93,7 +93,7 @@ TEST_F(DeviceTest, HeldOpenElsewhereFailsTheOpenWithoutWalkingOn) {
     bus->Add(held);
     bus->Add(Foreign("later", config::kVendorIds[0], config::kNormalModeProductIds[0]));
     CQuillDevice device(false);
-    EXPECT_EQ(device.Open(), ORVANE_ERROR_OPEN_FAILED);
+    EXPECT_EQ(device.Open(), Result::OpenFailed);
     EXPECT_EQ(device.dwMemberIndex, 1u);
 }
 
@@ -104,7 +104,7 @@ TEST_F(DeviceTest, IdentityIsTakenFromTheThirdReportAfterTwoPenDataReports) {
     faults.dataReportsBeforeIdentity = 2;
     AddPen(setup, faults);
     CQuillDevice device(false);
-    ASSERT_EQ(device.Open(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(device.Open(), Result::Ok);
     EXPECT_EQ(device.dwProductCode, 0x21u);
     EXPECT_EQ(device.dwFirmwareVersion, 0x02050000u);
     EXPECT_EQ(device.nReplyState.load(), REPLY_DONE);
@@ -119,7 +119,7 @@ TEST_F(DeviceTest, SilentPenTimesOutWithinTheLimitAndTheReaderIsStopped) {
     AddPen(PenFor50Ms(), faults);
     CQuillDevice device(false);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(device.Open(), ORVANE_ERROR_TIMEOUT);
+    EXPECT_EQ(device.Open(), Result::Timeout);
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(timing.replyTimeoutMs - 20));
     EXPECT_LT(waited, std::chrono::milliseconds(timing.replyTimeoutMs + 500));
@@ -130,14 +130,14 @@ TEST_F(DeviceTest, SwitchRequestOutcomes) {
         const char* name;
         uint8_t productCode;
         SwitchWrite write;
-        int expected;
+        Result expected;
         size_t reportsWritten;
     };
     const Case cases[] = {
-        {"accepted", 0x21, SwitchWrite::Ok, ORVANE_ERROR_NONE, 2},
-        {"stops working during the write", 0x21, SwitchWrite::DeviceStopped, ORVANE_ERROR_NONE, 2},
-        {"other write failure", 0x21, SwitchWrite::OtherError, ORVANE_ERROR_WRITE_FAILED, 2},
-        {"product code not accepted", 0x7F, SwitchWrite::Ok, ORVANE_ERROR_MODE_CHANGE_FAILED, 1},
+        {"accepted", 0x21, SwitchWrite::Ok, Result::Ok, 2},
+        {"stops working during the write", 0x21, SwitchWrite::DeviceStopped, Result::Ok, 2},
+        {"other write failure", 0x21, SwitchWrite::OtherError, Result::WriteFailed, 2},
+        {"product code not accepted", 0x7F, SwitchWrite::Ok, Result::ModeChangeFailed, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -148,7 +148,7 @@ TEST_F(DeviceTest, SwitchRequestOutcomes) {
         faults.switchWrite = c.write;
         AddPen(setup, faults);
         CQuillDevice device(false);
-        ASSERT_EQ(device.Open(), ORVANE_ERROR_NONE);
+        ASSERT_EQ(device.Open(), Result::Ok);
         EXPECT_EQ(device.RequestUpdateMode(), c.expected);
         EXPECT_EQ(Outgoing().size(), c.reportsWritten);
         TearDown();
@@ -159,13 +159,13 @@ TEST_F(DeviceTest, UpdateModeIdentificationTakesOneReportWithinTheLimit) {
     struct Case {
         const char* name;
         PenFaults faults;
-        int expected;
+        Result expected;
     };
     std::vector<Case> cases(3);
-    cases[0] = {"good", {}, ORVANE_ERROR_NONE};
-    cases[1] = {"wrong reply", {}, ORVANE_ERROR_READ_FAILED};
+    cases[0] = {"good", {}, Result::Ok};
+    cases[1] = {"wrong reply", {}, Result::ReadFailed};
     cases[1].faults.wrongUpdateReply = true;
-    cases[2] = {"no reply", {}, ORVANE_ERROR_READ_FAILED};
+    cases[2] = {"no reply", {}, Result::ReadFailed};
     cases[2].faults.noUpdateReply = true;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -177,7 +177,7 @@ TEST_F(DeviceTest, UpdateModeIdentificationTakesOneReportWithinTheLimit) {
         AddPen(setup, c.faults);
         CQuillDevice device(true);
         EXPECT_EQ(device.Open(), c.expected);
-        if (c.expected == ORVANE_ERROR_NONE) {
+        if (c.expected == Result::Ok) {
             EXPECT_EQ(device.dwUpdateModeVersion, 0x02050000u);
         }
         TearDown();
@@ -192,8 +192,8 @@ TEST_F(DeviceTest, ReportsOfEveryLengthAreWrittenWholeAndZeroPadded) {
         setup.outputLength = length;
         AddPen(setup);
         CQuillDevice device(false);
-        ASSERT_EQ(device.Open(), ORVANE_ERROR_NONE);
-        ASSERT_EQ(device.RequestUpdateMode(), ORVANE_ERROR_NONE);
+        ASSERT_EQ(device.Open(), Result::Ok);
+        ASSERT_EQ(device.RequestUpdateMode(), Result::Ok);
         for (const auto& line : Outgoing()) EXPECT_EQ(line.size(), length * 3u - 1);
         TearDown();  // the strict pen checked the padding
     }
@@ -206,7 +206,7 @@ TEST_F(DeviceTest, ShortReportsCarryTheCommandsThatFitButNoTransfer) {
     AddPen(setup);
     {
         CQuillDevice normal(false);
-        EXPECT_EQ(normal.Open(), ORVANE_ERROR_WRITE_FAILED);
+        EXPECT_EQ(normal.Open(), Result::WriteFailed);
         EXPECT_TRUE(Outgoing().empty());
     }
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "FWUState.h"
+#include "core/FWUState.h"
 #include "Penlink.h"
 #include "ResultWaiter.h"
-#include "Timing.h"
+#include "core/Timing.h"
 #include "emulator/EmulatedBus.h"
 #include "emulator/EmulatorScenario.h"
 
@@ -34,6 +34,7 @@ protected:
         bus = std::make_unique<penlink::emulator::EmulatedBus>();
         bus->ForwardDebugOutput(false);
         penlink::UseBackend(bus.get());
+        penlink::UseServices(bus.get());
         penlink::SetTimingForTesting(&timing);
         penlink::ResetLibrary();
     }
@@ -43,6 +44,7 @@ protected:
         for (const auto& v : bus->Violations()) ADD_FAILURE() << v;
         penlink::SetTimingForTesting(nullptr);
         penlink::UseBackend(nullptr);
+        penlink::UseServices(nullptr);
     }
 
     // A pen with the configured IDs, back in update mode 50 ms after the

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "EmulatedLibraryTest.h"
-#include "PenlinkConfig.h"
-#include "ReportCodec.h"
+#include "core/PenlinkConfig.h"
+#include "core/ReportCodec.h"
 
 using namespace penlink;
 using namespace penlink::emulator;

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "EmulatedLibraryTest.h"
-#include "ReportCodec.h"
+#include "core/ReportCodec.h"
 
 using namespace penlink;
 using namespace penlink::emulator;

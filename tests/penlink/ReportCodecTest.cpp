@@ -4,8 +4,8 @@
 #include <numeric>
 #include <vector>
 
-#include "PenlinkConfig.h"
-#include "ReportCodec.h"
+#include "core/PenlinkConfig.h"
+#include "core/ReportCodec.h"
 
 using namespace penlink;
 

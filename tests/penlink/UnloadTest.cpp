@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "ResultWaiter.h"
-#include "HidBackend.h"
+#include "core/HidBackend.h"
 #include "Penlink.h"
 #include "emulator/EmulatedBus.h"
 #include "emulator/EmulatorScenario.h"
@@ -20,6 +20,7 @@ int main() {
     setup.startInUpdateMode = true;
     bus.Add(std::make_shared<penlink::emulator::EmulatedPen>(setup));
     penlink::UseBackend(&bus);
+    penlink::UseServices(&bus);
 
     ResultWaiter waiter;
     if (FWUInit() != ORVANE_ERROR_NONE) return 1;

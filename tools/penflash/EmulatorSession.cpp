@@ -1,6 +1,6 @@
 #include "EmulatorSession.h"
 
-#include "HidBackend.h"
+#include "core/HidBackend.h"
 #include "Penlink.h"
 #include "emulator/EmulatedBus.h"
 #include "emulator/EmulatorScenario.h"
@@ -14,6 +14,7 @@ EmulatorSession::~EmulatorSession() {
     // The bus must outlive everything the library holds of it.
     FWUInit();
     penlink::UseBackend(nullptr);
+    penlink::UseServices(nullptr);
 }
 
 bool EmulatorSession::Start(const std::string& scenario, const std::string& transcriptPath,
@@ -28,6 +29,7 @@ bool EmulatorSession::Start(const std::string& scenario, const std::string& tran
     bus->Log().Event("scenario " + scenario);
     m_bus = std::move(bus);
     penlink::UseBackend(m_bus.get());
+    penlink::UseServices(m_bus.get());
     m_inPlace = true;
     return true;
 }

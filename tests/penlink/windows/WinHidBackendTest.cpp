@@ -10,7 +10,7 @@
 #include <iostream>
 #include <thread>
 
-#include "WinHidBackend.h"
+#include "windows/WinHidBackend.h"
 
 using namespace penlink;
 using Clock = std::chrono::steady_clock;

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "WinHidConnection.h"
+#include "windows/WinHidConnection.h"
 
 using namespace penlink;
 using Clock = std::chrono::steady_clock;

@@ -1,0 +1,74 @@
+#include "FWUState.h"
+
+#include "SearchThread.h"
+#include "SystemServices.h"
+
+namespace penlink {
+
+FWUState g_FWUState;
+
+void DestroyDevice() { delete g_FWUState.pQuillDev.exchange(nullptr); }
+
+PenInfo ReadDeviceInfo() {
+    std::lock_guard<std::mutex> lock(g_FWUState.infoMutex);
+    return g_FWUState.DeviceInfo;
+}
+
+void ClearDeviceInfo() {
+    std::lock_guard<std::mutex> lock(g_FWUState.infoMutex);
+    g_FWUState.DeviceInfo = PenInfo{};
+}
+
+void SetIdentity(const CQuillDevice& device) {
+    std::lock_guard<std::mutex> lock(g_FWUState.infoMutex);
+    PenInfo& info = g_FWUState.DeviceInfo;
+    info.dwProductCode = device.dwProductCode;
+    info.dwFirmwareVersion = device.dwFirmwareVersion;
+    info.dwVersion2 = device.dwVersion2;
+    info.dwVersion3 = device.dwVersion3;
+    info.dwExtraInfo = device.dwExtraInfo;
+}
+
+void SetUpdateModeVersion(uint32_t version) {
+    std::lock_guard<std::mutex> lock(g_FWUState.infoMutex);
+    g_FWUState.DeviceInfo.dwUpdateModeVersion = version;
+}
+
+void ResetLibrary() {
+    Search().Stop(true);
+    DestroyDevice();
+    ClearDeviceInfo();
+    g_FWUState.hTargetWnd.store(nullptr);
+    g_FWUState.bStopSearch.store(false);
+    g_FWUState.bSwitchRequested.store(false);
+    g_FWUState.bInitialized.store(false);
+}
+
+namespace {
+
+// Releases what the library still holds when it is unloaded.
+struct UnloadGuard {
+    // The backend and the services are made before the guard is complete,
+    // so that they are destroyed after it: the guard still needs them (the
+    // search is never destroyed).
+    UnloadGuard() {
+        Search();
+        DefaultBackend();
+        DefaultServices();
+    }
+    UnloadGuard(const UnloadGuard&) = delete;
+    UnloadGuard& operator=(const UnloadGuard&) = delete;
+    ~UnloadGuard() {
+        // At process exit the search thread may have been stopped anywhere,
+        // even holding a lock: waiting for it could last for ever, and the
+        // system releases the device anyway.
+        if (Services().ProcessExiting()) return;
+        Search().StopAtUnload();
+        if (!Search().Busy()) DestroyDevice();
+    }
+};
+UnloadGuard g_unloadGuard;
+
+}  // namespace
+
+}  // namespace penlink

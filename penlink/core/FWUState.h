@@ -1,0 +1,47 @@
+// The library's one global state record and the helpers that guard it.
+#ifndef PENLINK_FWUSTATE_H
+#define PENLINK_FWUSTATE_H
+
+#include <atomic>
+#include <mutex>
+
+#include "PenInfo.h"
+#include "QuillDevice.h"
+
+namespace penlink {
+
+// Shared between the caller's thread and the search thread. The flags and
+// the device pointer are atomics; DeviceInfo is read and written under
+// infoMutex only, so FWUGetDeviceInfo always sees a consistent record. The
+// device object itself is used by one thread at a time: the search thread
+// while it runs, the caller's thread after the search has been waited for.
+struct FWUState {
+    std::atomic<bool> bInitialized{false};
+    std::atomic<CQuillDevice*> pQuillDev{nullptr};
+    PenInfo DeviceInfo{};
+    std::atomic<void*> hTargetWnd{nullptr};
+    std::atomic<bool> bStopSearch{false};
+    std::atomic<bool> bSwitchRequested{false};
+    std::mutex infoMutex;
+};
+
+extern FWUState g_FWUState;
+
+// Destroys the device object held, if any, and clears pQuillDev.
+void DestroyDevice();
+
+// Copies of DeviceInfo and changes to it, under its lock.
+PenInfo ReadDeviceInfo();
+void ClearDeviceInfo();
+void SetIdentity(const CQuillDevice& device);
+void SetUpdateModeVersion(uint32_t version);
+
+// Back to the state of a freshly loaded library: a running search is
+// abandoned, the device object destroyed, everything cleared, FWUInit not
+// yet called. FWUInit starts from here; tests use it between cases. Caller
+// thread.
+void ResetLibrary();
+
+}  // namespace penlink
+
+#endif  // PENLINK_FWUSTATE_H

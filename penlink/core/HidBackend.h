@@ -1,0 +1,84 @@
+// The first seam between the core and the platform: access to HID devices,
+// and nothing more (the system services are the second seam, in
+// SystemServices.h). One backend serves a process; the real ones talk to
+// SetupAPI/HID (windows/) or hidraw (hidraw/), the null one has no devices
+// (null/, the smallest example of this contract), the emulated one holds an
+// in-process pen (emulator/). The core includes no platform header.
+//
+// Contract common to every operation: it never throws, it reports failure by
+// its result, and where a system call failed it names that call and its error
+// code in a SysError, so that the cause reaches the debug log.
+#ifndef PENLINK_HIDBACKEND_H
+#define PENLINK_HIDBACKEND_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "HidConnection.h"
+
+namespace penlink {
+
+// One HID interface as the platform lists it. pathOk is false where the
+// platform listed an interface but could not give its path; such an entry is
+// skipped by the walk.
+struct HidInterface {
+    std::string path;  // UTF-8; opaque to the core
+    bool pathOk = true;
+};
+
+// What a query open learns without claiming the device: the USB IDs and the
+// longest input and output report in bytes, report ID byte included.
+struct HidProbe {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    uint16_t versionNumber = 0;
+    uint16_t inputReportLength = 0;
+    uint16_t outputReportLength = 0;
+};
+
+// Why a probe failed: the walk skips the interface in every case, the reason
+// only goes to the log.
+enum class ProbeStatus { Ok, OpenFailed, AttributesFailed, CapsFailed };
+
+// HID access: the list of interfaces, probing and opening.
+class HidBackend {
+public:
+    virtual ~HidBackend() = default;
+
+    // Lists the HID interfaces present now, in the platform's order. Returns
+    // false with err filled when the list cannot be made (the walk then finds
+    // nothing). Any thread.
+    virtual bool ListInterfaces(std::vector<HidInterface>& out, SysError& err) = 0;
+
+    // Opens path for query only (no access rights, no sharing), reads its IDs
+    // and report lengths and closes it again. Returns Ok with probe filled,
+    // or the step that failed with err filled. Any thread.
+    virtual ProbeStatus Probe(const std::string& path, HidProbe& probe, SysError& err) = 0;
+
+    // Opens path for shared reading and writing. Returns the connection, or
+    // null with err filled (for example when another program holds the device
+    // exclusively, or access is denied). Any thread.
+    virtual std::unique_ptr<HidConnection> Open(const std::string& path, SysError& err) = 0;
+};
+
+// The backend of this build of the library (real, null or emulated). Defined,
+// with DefaultServices(), by the one "Default" file of the backend linked into
+// the build (windows/WinHidDefault.cpp, hidraw/HidrawDefault.cpp,
+// null/NullDefault.cpp, emulator/EmulatedDefault.cpp).
+HidBackend& DefaultBackend();
+
+// The backend the core uses now: DefaultBackend() unless a test has put
+// another one in place. Any thread.
+HidBackend& Backend();
+
+// Puts backend in place of the default one (null: back to the default), for
+// tests and for programs that run the emulated pen in their own process.
+// Only while no library call runs; backend must outlive its use.
+void UseBackend(HidBackend* backend);
+
+}  // namespace penlink
+
+#endif  // PENLINK_HIDBACKEND_H

@@ -1,0 +1,226 @@
+#include "Library.h"
+
+#include <mutex>
+#include <new>
+
+#include "DebugLog.h"
+#include "FWUState.h"
+#include "ReportCodec.h"
+#include "SearchThread.h"
+#include "SystemServices.h"
+#include "Timing.h"
+
+namespace penlink {
+
+namespace {
+
+std::mutex g_progressMutex;
+BlockSentCallback g_progress;
+
+// Ends an abandoned search: its object goes, nothing is posted.
+void EndAbandoned() {
+    DestroyDevice();
+    Search().FinishSilently();
+}
+
+// The device object for the update calls: null when none is held, or while a
+// search still owns it.
+CQuillDevice* ReadyDevice() {
+    if (Search().Busy()) {
+        LogFailure("the search for the pen is still running");
+        return nullptr;
+    }
+    CQuillDevice* device = g_FWUState.pQuillDev.load();
+    if (device == nullptr) LogFailure("no pen is open");
+    return device;
+}
+
+// Sends the closing command to device. Returns Ok or FinishFailed.
+Result SendFinish(CQuillDevice& device) {
+    if (!device.IsSupportedDevice() || !device.WriteReport(sizeof kCmdFinish, kCmdFinish)) {
+        return Result::FinishFailed;
+    }
+    return Result::Ok;
+}
+
+}  // namespace
+
+Result Init() {
+    ResetLibrary();
+    g_FWUState.bInitialized.store(true);
+    return Result::Ok;
+}
+
+Result OpenDevice(void* target) {
+    FWUState& state = g_FWUState;
+    if (!state.bInitialized.load()) return Result::NotInitialized;
+    // A search still running from an earlier call ends here without posting,
+    // so that two searches never share the device object.
+    Search().Stop(true);
+    ClearDeviceInfo();
+    DestroyDevice();
+    auto* device = new (std::nothrow) CQuillDevice(false);
+    if (device == nullptr) {
+        LogFailure("out of memory for a device object");
+        return Result::ModeChangeFailed;
+    }
+    state.pQuillDev.store(device);
+    state.hTargetWnd.store(target);
+    const Result opened = device->Open();
+    if (opened == Result::Ok) {
+        SetIdentity(*device);
+        if (device->RequestUpdateMode() != Result::Ok) {
+            return Result::ModeChangeFailed;  // the object stays for inspection
+        }
+        state.bSwitchRequested.store(true);
+    } else if (opened != Result::DeviceNotFound) {
+        DestroyDevice();
+        return Result::ModeChangeFailed;
+    }
+    DestroyDevice();
+    if (!Search().Start(&FindFWUDevice)) return Result::ModeChangeFailed;
+    return Result::Ok;
+}
+
+void FindFWUDevice() {
+    FWUState& state = g_FWUState;
+    CSearchThread& search = Search();
+    DebugLine(u"FindFWUDevice :\tStart\n\n");
+    const unsigned tries = state.bSwitchRequested.load() ? CurrentTiming().longSearchTries : 1;
+    if (state.pQuillDev.load() != nullptr) {
+        DestroyDevice();
+        DebugLine(u"FindFWUDevice :\tg_FWUState.pQuillDev deleted\n");
+    }
+    for (unsigned attempt = 0; attempt < tries; ++attempt) {
+        if (search.Abandoned()) return EndAbandoned();
+        auto* device = new (std::nothrow) CQuillDevice(true);
+        Result result = Result::DeviceNotFound;
+        if (device == nullptr) {
+            LogFailure("out of memory for a device object");
+        } else {
+            state.pQuillDev.store(device);
+            result = device->Open();
+        }
+        if (search.Abandoned()) return EndAbandoned();
+        if (result == Result::Ok) {
+            DebugLine(u"FindFWUDevice :\tDevice was Opened Succesfully\n");
+            SetUpdateModeVersion(device->dwUpdateModeVersion);
+            void* target = state.hTargetWnd.load();
+            if (target != nullptr) {
+                DebugLine(u"FindFWUDevice :\tThe target window is ok\n");
+                search.Finish(target, kSearchFound, reinterpret_cast<intptr_t>(device));
+                return;
+            }
+            DebugLine(u"FindFWUDevice :\tThe target window NULLLLL\n");
+            DestroyDevice();
+            search.FinishSilently();
+            return;
+        }
+        DebugLine(u"FindFWUDevice :\tDevice Was not Opened\n");
+        DestroyDevice();
+        if (state.bStopSearch.load()) {
+            DebugLine(u"FindFWUDevice :\tThread is going to close\n");
+            search.FinishSilently();
+            return;
+        }
+        if (search.Pause(CurrentTiming().searchPauseMs)) return EndAbandoned();
+    }
+    DebugLine(u"FindFWUDevice :\tDevice not found\n");
+    const intptr_t reason =
+        state.bSwitchRequested.load() ? kNotFoundAfterSwitch : kNotFoundNoDevice;
+    search.Finish(state.hTargetWnd.load(), kSearchNotFound, reason);
+}
+
+Result StartFirmwareUpdate() {
+    CQuillDevice* device = ReadyDevice();
+    if (device == nullptr || !device->IsSupportedDevice()) return Result::ModeChangeFailed;
+    if (!device->WriteReport(sizeof kCmdStartUpdate, kCmdStartUpdate)) {
+        return Result::WriteFailed;
+    }
+    return device->ReadStartAck();
+}
+
+Result SendFirmware(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock) {
+    CQuillDevice* device = ReadyDevice();
+    if (device == nullptr) return Result::ModeChangeFailed;
+    const Result sent = device->SendImage(pImage, nLength, onBlock);
+    if (sent != Result::Ok) return sent;
+    if (device->ReadImageAck() != Result::Ok) return Result::BadAck;
+    return SendFinish(*device);
+}
+
+Result SendFirmwareWithProgress(const uint8_t* pImage, int nLength) {
+    BlockSentCallback callback;
+    {
+        std::lock_guard<std::mutex> lock(g_progressMutex);
+        callback = g_progress;
+    }
+    return SendFirmware(pImage, nLength, callback);
+}
+
+Result SetProgressCallback(BlockSentCallback callback) {
+    std::lock_guard<std::mutex> lock(g_progressMutex);
+    g_progress = std::move(callback);
+    return Result::Ok;
+}
+
+Result CloseDevice() {
+    g_FWUState.bStopSearch.store(true);
+    Services().Sleep(CurrentTiming().closePauseMs);
+    Search().Stop(false);  // a running search ends after its current try
+    CQuillDevice* device = g_FWUState.pQuillDev.load();
+    if (device == nullptr) return Result::Ok;
+    return SendFinish(*device);
+}
+
+Result IdentifyDevice(PenInfo& info) {
+    if (Search().Busy()) {
+        LogFailure("identification refused: the search for the pen is running");
+        return Result::ModeChangeFailed;
+    }
+    CQuillDevice device(false);
+    const Result opened = device.Open();
+    if (opened != Result::Ok) return opened;
+    info.dwProductCode = device.dwProductCode;
+    info.dwFirmwareVersion = device.dwFirmwareVersion;
+    info.dwVersion2 = device.dwVersion2;
+    info.dwVersion3 = device.dwVersion3;
+    info.dwExtraInfo = device.dwExtraInfo;
+    return device.IsSupportedDevice() ? Result::Ok : Result::ModeChangeFailed;
+}
+
+Result IdentifyUpdateModeDevice(PenInfo& info) {
+    if (Search().Busy()) {
+        LogFailure("update-mode identification refused: the search for the pen is running");
+        return Result::ModeChangeFailed;
+    }
+    CQuillDevice device(true);
+    const Result opened = device.Open();
+    if (opened != Result::Ok) return opened;
+    info.dwUpdateModeVersion = device.dwUpdateModeVersion;
+    return Result::Ok;
+}
+
+Result EnumDevices(const InterfaceVisitor& visit) {
+    HidBackend& backend = Backend();
+    std::vector<HidInterface> list;
+    SysError err;
+    if (!backend.ListInterfaces(list, err)) {
+        LogFailure("listing the HID interfaces", err);
+        return Result::DeviceNotFound;
+    }
+    const CQuillDevice normal(false);
+    const CQuillDevice update(true);
+    for (const HidInterface& entry : list) {
+        HidProbe probe;
+        if (!entry.pathOk || backend.Probe(entry.path, probe, err) != ProbeStatus::Ok) continue;
+        if (normal.Matches(probe.vendorId, probe.productId)) {
+            visit(entry.path, probe, false);
+        } else if (update.Matches(probe.vendorId, probe.productId)) {
+            visit(entry.path, probe, true);
+        }
+    }
+    return Result::Ok;
+}
+
+}  // namespace penlink

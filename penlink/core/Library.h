@@ -1,0 +1,77 @@
+// What the library does, one operation behind each exported call: the
+// exports (Exports.cpp) check their arguments, hold the gate, call in here
+// and turn the Result into ORVANE_ERROR. Each operation returns what its
+// export documents in Penlink.h, in the core's own terms. Caller thread
+// unless said otherwise.
+#ifndef PENLINK_LIBRARY_H
+#define PENLINK_LIBRARY_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "HidBackend.h"
+#include "PenInfo.h"
+#include "QuillDevice.h"
+#include "Result.h"
+
+namespace penlink {
+
+// FWUInit: abandons a running search, frees the device object, clears all
+// state and marks the library initialised. Returns Result::Ok.
+Result Init();
+
+// FWUOpenDevice: identifies a pen in normal mode, tells it to switch and
+// starts the search (FindFWUDevice) that posts to target. Returns Ok when the
+// search runs, NotInitialized before Init, ModeChangeFailed when the pen
+// could not be identified, is not supported or refused the switch, or when
+// the search could not be started.
+Result OpenDevice(void* target);
+
+// The search routine, on the search thread: one try, or the long search
+// after a switch. Posts kSearchFound with the device object, or
+// kSearchNotFound with the reason, to the target given to OpenDevice, unless
+// the search was abandoned.
+void FindFWUDevice();
+
+// FWUStartFirmwareUpdate: the start command and its acknowledgement. Returns
+// Ok, WriteFailed, BadAck, or ModeChangeFailed when no supported pen is open
+// or the search still runs.
+Result StartFirmwareUpdate();
+
+// FWUSendFirmware: sends the image to the pen held, reads its
+// acknowledgement and sends the closing command; onBlock is called after
+// each block. Returns Ok, WriteFailed, BadAck, FinishFailed, or
+// ModeChangeFailed when no pen is open or the search still runs.
+Result SendFirmware(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock);
+
+// SendFirmware with the progress callback set by SetProgressCallback.
+Result SendFirmwareWithProgress(const uint8_t* pImage, int nLength);
+
+// FWUSetProgressCallback: the callback for SendFirmwareWithProgress (empty:
+// none). Returns Ok.
+Result SetProgressCallback(BlockSentCallback callback);
+
+// FWUCloseDevice: stops a running search after its current try, pauses and
+// sends the closing command to a pen held. Returns Ok (also with no pen) or
+// FinishFailed.
+Result CloseDevice();
+
+// FWUIdentifyDevice and FWUIdentifyUpdateModeDevice: identify a pen in the
+// given mode without switching it and without touching the library's state.
+// Fill info with what the pen told; return Ok, ModeChangeFailed (the search
+// runs, or a normal-mode pen is not supported) or the failure of
+// CQuillDevice::Open.
+Result IdentifyDevice(PenInfo& info);
+Result IdentifyUpdateModeDevice(PenInfo& info);
+
+// FWUEnumDevices: calls visit for each interface that matches the pen's IDs
+// in either mode (updateMode says which), in the platform's order. Returns
+// Ok, or DeviceNotFound when the list cannot be made. Any thread.
+using InterfaceVisitor =
+    std::function<void(const std::string& path, const HidProbe& probe, bool updateMode)>;
+Result EnumDevices(const InterfaceVisitor& visit);
+
+}  // namespace penlink
+
+#endif  // PENLINK_LIBRARY_H

@@ -1,0 +1,60 @@
+// The one background search of the library: started by FWUOpenDevice, it
+// looks for the pen in firmware-update mode and posts the outcome.
+#ifndef PENLINK_SEARCHTHREAD_H
+#define PENLINK_SEARCHTHREAD_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace penlink {
+
+class CSearchThread {
+public:
+    // Starts routine on a new thread. Returns false (and logs why) when the
+    // thread cannot be started. Caller thread only, with no search running.
+    bool Start(void (*routine)());
+
+    // Waits for a running search to end. With abandon, the search ends at
+    // its next step (a pause is cut short) and posts nothing. Caller thread.
+    void Stop(bool abandon);
+
+    // At library unload: abandons the search and waits a bounded time for it
+    // to leave its routine, without joining (a join here could wait on the
+    // loader for ever on Windows).
+    void StopAtUnload();
+
+    // True while a search runs and has not yet posted or ended. Caller
+    // thread.
+    bool Busy() const;
+
+    // For the search routine: pauses ms milliseconds; returns true when the
+    // search was abandoned meanwhile (the pause is cut short).
+    bool Pause(unsigned ms);
+
+    // For the search routine: true once the search was abandoned.
+    bool Abandoned();
+
+    // For the search routine: delivers its result unless the search was
+    // abandoned, and marks the search finished either way. Returns true when
+    // the result was handed to the platform.
+    bool Finish(void* target, uintptr_t wParam, intptr_t lParam);
+
+    // For the search routine: marks the search finished without a result.
+    void FinishSilently();
+
+private:
+    std::thread m_thread;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_abandoned = false;
+    bool m_done = true;
+};
+
+// The library's search.
+CSearchThread& Search();
+
+}  // namespace penlink
+
+#endif  // PENLINK_SEARCHTHREAD_H

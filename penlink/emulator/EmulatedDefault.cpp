@@ -1,0 +1,45 @@
+// The backend and the services of the emulated build of the library: an
+// emulated bus set up from the environment. PENLINK_EMULATOR names the
+// scenario ("normal" when unset); PENLINK_EMULATOR_LOG, when set, names a
+// file for the transcript. This is the only build of the library that reads
+// the environment.
+#include <cstdio>
+#include <cstdlib>
+
+#include "EmulatorScenario.h"
+
+namespace penlink {
+
+namespace {
+
+// Returns the process's one bus, set up on first use. Any thread.
+emulator::EmulatedBus& Bus() {
+    static emulator::EmulatedBus& bus = []() -> emulator::EmulatedBus& {
+        OsServices();  // made first, so that it outlives the bus, which passes calls on to it
+        static emulator::EmulatedBus made;
+        const char* scenario = std::getenv("PENLINK_EMULATOR");
+        const char* log = std::getenv("PENLINK_EMULATOR_LOG");
+        if (log != nullptr && *log != '\0' && !made.Log().WriteTo(log)) {
+            std::fprintf(stderr, "Penlink (emulated): cannot write the transcript to %s\n", log);
+        }
+        std::string error;
+        const std::string name = scenario != nullptr && *scenario != '\0' ? scenario : "normal";
+        emulator::ConfigureScenario(made, name, error);
+        if (!error.empty()) {
+            std::fprintf(stderr, "Penlink (emulated): %s; the bus is empty\n", error.c_str());
+            made.Log().Event(error);
+        } else {
+            made.Log().Event("scenario " + name);
+        }
+        return made;
+    }();
+    return bus;
+}
+
+}  // namespace
+
+// Return the bus. Any thread.
+HidBackend& DefaultBackend() { return Bus(); }
+SystemServices& DefaultServices() { return Bus(); }
+
+}  // namespace penlink

@@ -1,0 +1,52 @@
+#include "WindowsServices.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "Penlink.h"
+
+namespace {
+std::atomic<bool> g_processExiting{false};
+}  // namespace
+
+// The entry point of Penlink.dll. At process exit (DLL_PROCESS_DETACH with a
+// non-null reserved argument) the system has stopped the other threads
+// before it calls here, and it calls here before the library's static
+// objects are destroyed; they learn from the flag that nothing is left to
+// wait for. Returns TRUE. Linked into programs that use the library
+// statically too, where nothing calls it.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr) g_processExiting.store(true);
+    return TRUE;
+}
+
+namespace penlink {
+
+uint32_t WindowsServices::TickCount() { return GetTickCount(); }
+
+void WindowsServices::Sleep(unsigned ms) { ::Sleep(ms); }
+
+void WindowsServices::DebugOutput(const std::u16string& text) {
+    std::wstring wide(text.begin(), text.end());
+    OutputDebugStringW(wide.c_str());
+}
+
+bool WindowsServices::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
+                                       SysError& err) {
+    if (PostMessageW(static_cast<HWND>(target), WM_DEVICE_SEARCH_RESULT,
+                     static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam))) {
+        return true;
+    }
+    err = {"PostMessageW", static_cast<long>(GetLastError())};
+    return false;
+}
+
+bool WindowsServices::ProcessExiting() { return g_processExiting.load(); }
+
+SystemServices& OsServices() {
+    static WindowsServices services;
+    return services;
+}
+
+}  // namespace penlink

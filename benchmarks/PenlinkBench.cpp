@@ -15,7 +15,7 @@
 #include <sys/resource.h>
 #endif
 
-#include "../tests/penlink/ResultWaiter.h"
+#include "ResultWaiter.h"
 #include "core/FWUState.h"
 #include "core/HidBackend.h"
 #include "emulator/EmulatedBus.h"

@@ -52,6 +52,19 @@ void CopyInfo(const PenInfo& from, tagFWUDEVICEINFO* to) {
     std::memcpy(to, &info, sizeof info);
 }
 
+// FWUIdentifyDevice and FWUIdentifyUpdateModeDevice: the record is cleared
+// first, then filled with what the pen told, whatever the result.
+ORVANE_ERROR IdentifyExport(const char* name, bool updateMode, tagFWUDEVICEINFO* pInfo) {
+    if (pInfo == nullptr) return ORVANE_ERROR_READ_FAILED;
+    *pInfo = tagFWUDEVICEINFO{};
+    const ExportGate gate(name);
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
+    PenInfo info;
+    const Result result = IdentifyDevice(updateMode, info);
+    CopyInfo(info, pInfo);
+    return ToError(result);
+}
+
 }  // namespace
 
 // The six calls.
@@ -108,25 +121,11 @@ ORVANE_ERROR FWUSetProgressCallback(FWU_PROGRESS_CALLBACK callback, void* contex
 }
 
 ORVANE_ERROR FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo) {
-    if (pInfo == nullptr) return ORVANE_ERROR_READ_FAILED;
-    *pInfo = tagFWUDEVICEINFO{};
-    const ExportGate gate("FWUIdentifyDevice");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    PenInfo info;
-    const Result result = IdentifyDevice(info);
-    CopyInfo(info, pInfo);
-    return ToError(result);
+    return IdentifyExport("FWUIdentifyDevice", false, pInfo);
 }
 
 ORVANE_ERROR FWUIdentifyUpdateModeDevice(tagFWUDEVICEINFO* pInfo) {
-    if (pInfo == nullptr) return ORVANE_ERROR_READ_FAILED;
-    *pInfo = tagFWUDEVICEINFO{};
-    const ExportGate gate("FWUIdentifyUpdateModeDevice");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    PenInfo info;
-    const Result result = IdentifyUpdateModeDevice(info);
-    CopyInfo(info, pInfo);
-    return ToError(result);
+    return IdentifyExport("FWUIdentifyUpdateModeDevice", true, pInfo);
 }
 
 ORVANE_ERROR FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context) {

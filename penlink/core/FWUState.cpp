@@ -20,13 +20,11 @@ void ClearDeviceInfo() {
 }
 
 void SetIdentity(const CQuillDevice& device) {
+    const PenInfo identity = device.Identity();
     std::lock_guard<std::mutex> lock(g_FWUState.infoMutex);
-    PenInfo& info = g_FWUState.DeviceInfo;
-    info.dwProductCode = device.dwProductCode;
-    info.dwFirmwareVersion = device.dwFirmwareVersion;
-    info.dwVersion2 = device.dwVersion2;
-    info.dwVersion3 = device.dwVersion3;
-    info.dwExtraInfo = device.dwExtraInfo;
+    const uint32_t updateModeVersion = g_FWUState.DeviceInfo.dwUpdateModeVersion;
+    g_FWUState.DeviceInfo = identity;
+    g_FWUState.DeviceInfo.dwUpdateModeVersion = updateModeVersion;
 }
 
 void SetUpdateModeVersion(uint32_t version) {

@@ -173,32 +173,17 @@ Result CloseDevice() {
     return SendFinish(*device);
 }
 
-Result IdentifyDevice(PenInfo& info) {
+Result IdentifyDevice(bool updateMode, PenInfo& info) {
     if (Search().Busy()) {
-        LogFailure("identification refused: the search for the pen is running");
+        LogFailure(std::string(updateMode ? "update-mode " : "") +
+                   "identification refused: the search for the pen is running");
         return Result::ModeChangeFailed;
     }
-    CQuillDevice device(false);
+    CQuillDevice device(updateMode);
     const Result opened = device.Open();
     if (opened != Result::Ok) return opened;
-    info.dwProductCode = device.dwProductCode;
-    info.dwFirmwareVersion = device.dwFirmwareVersion;
-    info.dwVersion2 = device.dwVersion2;
-    info.dwVersion3 = device.dwVersion3;
-    info.dwExtraInfo = device.dwExtraInfo;
+    info = device.Identity();
     return device.IsSupportedDevice() ? Result::Ok : Result::ModeChangeFailed;
-}
-
-Result IdentifyUpdateModeDevice(PenInfo& info) {
-    if (Search().Busy()) {
-        LogFailure("update-mode identification refused: the search for the pen is running");
-        return Result::ModeChangeFailed;
-    }
-    CQuillDevice device(true);
-    const Result opened = device.Open();
-    if (opened != Result::Ok) return opened;
-    info.dwUpdateModeVersion = device.dwUpdateModeVersion;
-    return Result::Ok;
 }
 
 Result EnumDevices(const InterfaceVisitor& visit) {

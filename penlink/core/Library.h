@@ -57,13 +57,12 @@ Result SetProgressCallback(BlockSentCallback callback);
 // FinishFailed.
 Result CloseDevice();
 
-// FWUIdentifyDevice and FWUIdentifyUpdateModeDevice: identify a pen in the
-// given mode without switching it and without touching the library's state.
-// Fill info with what the pen told; return Ok, ModeChangeFailed (the search
-// runs, or a normal-mode pen is not supported) or the failure of
-// CQuillDevice::Open.
-Result IdentifyDevice(PenInfo& info);
-Result IdentifyUpdateModeDevice(PenInfo& info);
+// FWUIdentifyDevice (updateMode false) and FWUIdentifyUpdateModeDevice:
+// identify a pen in the given mode without switching it and without touching
+// the library's state. Fills info with what the pen told
+// (CQuillDevice::Identity); returns Ok, ModeChangeFailed (the search runs, or
+// a normal-mode pen is not supported) or the failure of CQuillDevice::Open.
+Result IdentifyDevice(bool updateMode, PenInfo& info);
 
 // FWUEnumDevices: calls visit for each interface that matches the pen's IDs
 // in either mode (updateMode says which), in the platform's order. Returns

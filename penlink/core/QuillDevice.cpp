@@ -161,6 +161,20 @@ bool CQuillDevice::ParseReply(size_t count, const uint8_t* bytes) {
     return true;
 }
 
+PenInfo CQuillDevice::Identity() const {
+    PenInfo info;
+    if (bUpdateMode) {
+        info.dwUpdateModeVersion = dwUpdateModeVersion;
+        return info;
+    }
+    info.dwProductCode = dwProductCode;
+    info.dwFirmwareVersion = dwFirmwareVersion;
+    info.dwVersion2 = dwVersion2;
+    info.dwVersion3 = dwVersion3;
+    info.dwExtraInfo = dwExtraInfo;
+    return info;
+}
+
 bool CQuillDevice::IsSupportedDevice() const {
     return bUpdateMode || IsAcceptedProductCode(dwProductCode);
 }

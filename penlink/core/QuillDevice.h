@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "HIDDevice.h"
+#include "PenInfo.h"
 
 namespace penlink {
 
@@ -74,6 +75,11 @@ public:
     Result SendImage(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock = {});
 
     IoStatus LastWriteStatus() const { return m_lastWrite; }
+
+    // What the pen told in the object's mode: in normal mode its identity
+    // (dwUpdateModeVersion zero), in firmware-update mode its loader version
+    // only. Any thread that owns the object.
+    PenInfo Identity() const;
 
     uint32_t dwProductCode = 0;
     uint32_t dwVersion2 = 0;

@@ -1,7 +1,6 @@
 # The firmware image that the wizard and penflash carry, chosen when the build
-# is configured, and whether it is the committed stand-in. Included wherever
-# the image is needed; the values live in the cache, so every part of the
-# build sees the same ones.
+# is configured, and whether it is the committed stand-in. Included once, by
+# the top level, before the folders that use these values.
 #   FLASHWIZARD_FIRMWARE_IMAGE  the firmware image, uncompressed
 #   FLASHWIZARD_PRODUCT_NAME    the device's model name
 #   FLASHWIZARD_VERSION_NAME    the image's version name

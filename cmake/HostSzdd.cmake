@@ -1,10 +1,10 @@
 # A copy of the `szdd` tool that runs on the build machine, for compressing
-# data at build time.
+# data at build time. Included once, by the top level.
 #
 # In a cross build the tools/szdd target is a program for the target system
-# that the build machine cannot run, so the same sources are compiled once
-# more with the build machine's own C++ compiler. In a native build the
-# tools/szdd target itself serves.
+# that the build machine cannot run, so the tool's sources and the codec's
+# (image/) are compiled once more with the build machine's own C++ compiler.
+# In a native build the tools/szdd target itself serves.
 #
 # Sets, for every directory (as internal cache entries, since the tool is
 # defined once for the whole build):
@@ -13,20 +13,20 @@
 #   PENLINK_HOST_SZDD_DEPENDS  what a custom command that runs it depends on
 include_guard(GLOBAL)
 
-set(_szdd_src ${PROJECT_SOURCE_DIR}/tools/szdd)
 if(CMAKE_HOST_WIN32)
   set(_szdd_output_backend OutputFileWin.cpp)
 else()
   set(_szdd_output_backend OutputFilePosix.cpp)
 endif()
-set(_szdd_sources SzddCodec.cpp main.cpp ${_szdd_output_backend})
-foreach(_file SzddCodec.h OutputFile.h ${_szdd_sources})
-  if(NOT EXISTS ${_szdd_src}/${_file})
-    message(FATAL_ERROR "HostSzdd: ${_szdd_src}/${_file} is missing; the firmware "
+set(_szdd_headers ${PROJECT_SOURCE_DIR}/image/SzddCodec.h ${PROJECT_SOURCE_DIR}/tools/szdd/OutputFile.h)
+set(_szdd_sources ${PROJECT_SOURCE_DIR}/image/SzddCodec.cpp ${PROJECT_SOURCE_DIR}/tools/szdd/main.cpp
+    ${PROJECT_SOURCE_DIR}/tools/szdd/${_szdd_output_backend})
+foreach(_file ${_szdd_headers} ${_szdd_sources})
+  if(NOT EXISTS ${_file})
+    message(FATAL_ERROR "HostSzdd: ${_file} is missing; the firmware "
                         "image cannot be compressed without the szdd tool")
   endif()
 endforeach()
-list(TRANSFORM _szdd_sources PREPEND ${_szdd_src}/)
 
 if(CMAKE_CROSSCOMPILING)
   # The toolchain files search programs on the build machine only, so this
@@ -37,9 +37,9 @@ if(CMAKE_CROSSCOMPILING)
   add_custom_command(
     OUTPUT ${_host_szdd}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
-    COMMAND ${PENLINK_HOST_CXX} -std=c++17 -O2 -o ${_host_szdd}
+    COMMAND ${PENLINK_HOST_CXX} -std=c++17 -O2 -I${PROJECT_SOURCE_DIR}/image -o ${_host_szdd}
             ${_szdd_sources}
-    DEPENDS ${_szdd_src}/SzddCodec.h ${_szdd_src}/OutputFile.h ${_szdd_sources}
+    DEPENDS ${_szdd_headers} ${_szdd_sources}
     COMMENT "Building szdd for the build machine"
     VERBATIM)
   add_custom_target(host_szdd DEPENDS ${_host_szdd})

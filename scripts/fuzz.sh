@@ -32,7 +32,7 @@ for program in "${programs[@]}"; do
   mkdir -p "$corpus" "$crashes" "$(dirname "$log")"
   dirs=("$corpus")
   while IFS= read -r seeds; do dirs+=("$PWD/$seeds"); done < <(
-    find penlink tools -type d -path "*/seeds/$t" 2>/dev/null | sort)
+    find image penlink tools -type d -path "*/seeds/$t" 2>/dev/null | sort)
   echo "== $t for ${seconds} s (corpus ${dirs[*]#"$PWD/"})"
   rc=0
   (cd "$out" && "$program" -max_total_time="$seconds" -print_final_stats=1 \

@@ -31,9 +31,7 @@ void CExplanationPage::OnSetActive() {
 }
 
 LRESULT CExplanationPage::OnWizardNext() {
-    m_pWizard->EnableButton(IDC_WIZ_NEXT, FALSE);
-    m_pWizard->EnableButton(IDC_WIZ_BACK, FALSE);
-    m_pWizard->EnableButton(IDCANCEL, FALSE);
+    m_pWizard->SetButtons(false, false, false);
     m_pWizard->SetButtonText(IDC_WIZ_NEXT, m_strNextText);
     return kWizardGoToNeighbour;
 }

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "ImageFormat.h"
+#include "StoredImage.h"
+#include "TempFileName.h"
 
 namespace {
 
@@ -204,8 +205,8 @@ BYTE* ReadFileToBuffer(const std::wstring& path, DWORD* length) {
 
 bool ExpandStoredImage(const BYTE* data, DWORD size, const std::wstring& expandedPath,
                        DWORD* expandedLength) {
-    const StoredImageInfo info = InspectStoredImage(data, size);
-    if (info.kind == StoredImageKind::Corrupt) {
+    const image::StoredImageInfo info = image::InspectStoredImage(data, size);
+    if (info.kind == image::StoredImageKind::Corrupt) {
         std::string problem = info.problem;  // plain ASCII
         Report(L"the stored firmware image is damaged: " +
                std::wstring(problem.begin(), problem.end()));

@@ -32,7 +32,7 @@ const std::wstring& LastImagePipelineError();
 
 // Full path of a temporary file name (res####.tmp in GetTempPathW's
 // directory) that no file carries at the moment of the call; the file is
-// not created. Draws at most kMaxTempNameDraws names (ImageFormat.h).
+// not created. Draws at most kMaxTempNameDraws names (TempFileName.h).
 // Returns the empty string when GetTempPathW fails, when the directory with
 // the name would not fit in MAX_PATH, when PathAppendW fails, or when every
 // draw is taken. Any thread; the names follow that thread's rand() sequence.

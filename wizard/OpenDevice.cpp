@@ -109,9 +109,7 @@ LRESULT COpenDevice::OnWizardBack() {
 }
 
 LRESULT COpenDevice::OnWizardNext() {
-    m_pWizard->EnableButton(IDC_WIZ_NEXT, FALSE);
-    m_pWizard->EnableButton(IDC_WIZ_BACK, FALSE);
-    m_pWizard->EnableButton(IDCANCEL, TRUE);
+    m_pWizard->SetButtons(false, false, true);
     m_pWizard->SetButtonText(IDC_WIZ_NEXT, m_strNextText);
     return kWizardGoToNeighbour;
 }

@@ -29,9 +29,7 @@ bool CUpgradePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 }
 
 LRESULT CUpgradePage::OnStartUpdate(WPARAM, LPARAM) {
-    m_pWizard->EnableButton(IDC_WIZ_NEXT, FALSE);
-    m_pWizard->EnableButton(IDC_WIZ_BACK, FALSE);
-    m_pWizard->EnableButton(IDCANCEL, FALSE);
+    m_pWizard->SetButtons(false, false, false);
     RunUpdateSequence();
     ReleaseImage();
     return 0;

@@ -107,9 +107,7 @@ CWizardPage* CWizardDialog::Move(WizardDirection direction) {
 void CWizardDialog::OnNext() {
     CWizardPage* target = Move(WizardDirection::Next);
     if (target != nullptr && target == m_pages.Last()) {
-        EnableButton(IDC_WIZ_NEXT, FALSE);
-        EnableButton(IDC_WIZ_BACK, FALSE);
-        EnableButton(IDCANCEL, FALSE);
+        SetButtons(false, false, false);
         SetFinishButton(TRUE);
     }
 }
@@ -162,6 +160,12 @@ bool CWizardDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 
 void CWizardDialog::EnableButton(int id, BOOL enable) const {
     if (const HWND button = Button(id)) EnableWindow(button, enable);
+}
+
+void CWizardDialog::SetButtons(bool next, bool back, bool cancel) const {
+    EnableButton(IDC_WIZ_NEXT, next ? TRUE : FALSE);
+    EnableButton(IDC_WIZ_BACK, back ? TRUE : FALSE);
+    EnableButton(IDCANCEL, cancel ? TRUE : FALSE);
 }
 
 void CWizardDialog::SetButtonText(int id, const CText& text) const {

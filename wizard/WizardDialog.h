@@ -62,6 +62,11 @@ public:
     HWND Button(int id) const { return Item(id); }
     // Enables or disables button id, if the frame has it. Returns nothing.
     void EnableButton(int id, BOOL enable) const;
+    // Enables or disables Next (12324), Back (12323) and Cancel (2), in that
+    // order, as the three flags say; a button the frame does not have (Next
+    // once it has become Finish) is left alone. Returns nothing.
+    // User-interface thread.
+    void SetButtons(bool next, bool back, bool cancel) const;
     // Sets the caption of button id, if the frame has it. Returns nothing.
     void SetButtonText(int id, const CText& text) const;
     // Returns the shown page: the first page of the list that is active;

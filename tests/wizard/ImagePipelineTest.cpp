@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "ImageFormat.h"
+#include "TempFileName.h"
 #include "ImagePipeline.h"
 #include "ProgramLikeData.h"
 #include "SzddCodec.h"
 
-namespace szdd = penlink::szdd;
+namespace szdd = image::szdd;
 
 namespace {
 

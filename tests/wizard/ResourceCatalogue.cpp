@@ -9,7 +9,7 @@
 #include "DialogTemplate.h"
 #include "SzddCodec.h"
 
-namespace szdd = penlink::szdd;
+namespace szdd = image::szdd;
 
 namespace {
 

@@ -76,8 +76,8 @@ bool UpdateCommand::ReadImageFile() {
     m_fileRead = true;
     if (m_options.imagePath.empty()) return true;
     // An SZDD container is at most 9/8 of its image plus its header.
-    return ReadFileBytes(m_options.imagePath, FirmwareImage::kMaxLength / 8 * 9 + 64, m_imageFile,
-                         m_imageFileError);
+    return ReadFileBytes(m_options.imagePath, image::FirmwareImage::kMaxLength / 8 * 9 + 64,
+                         m_imageFile, m_imageFileError);
 }
 
 bool UpdateCommand::LoadImage() {
@@ -95,7 +95,7 @@ bool UpdateCommand::LoadImage() {
         stored = m_imageFile.data();
         storedSize = m_imageFile.size();
     }
-    if (!FirmwareImage::FromStored(stored, storedSize, m_image, error)) {
+    if (!image::FirmwareImage::FromStored(stored, storedSize, m_image, error)) {
         return Fail(ExitCode::BadImage, {source + ": " + error, "image", std::nullopt, ""});
     }
     const auto& bytes = m_image.Bytes();

@@ -75,7 +75,7 @@ private:
     bool m_fileRead = false;                // ReadImageFile ran
     std::vector<std::uint8_t> m_imageFile;  // the file's bytes
     std::string m_imageFileError;           // why it could not be read
-    FirmwareImage m_image;
+    image::FirmwareImage m_image;
     std::string m_newVersion;
     SearchWaiter m_waiter;
     bool m_alreadyInUpdateMode = false;  // no normal-mode pen, one in update mode

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace penlink::szdd {
+namespace szdd_tool {
 
 // Writes bytes to path.
 //
@@ -31,6 +31,6 @@ namespace penlink::szdd {
 // of the write.
 std::string WriteOutputFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-}  // namespace penlink::szdd
+}  // namespace szdd_tool
 
 #endif  // PENLINK_TOOLS_SZDD_OUTPUTFILE_H

@@ -14,7 +14,7 @@
 
 #include "OutputFile.h"
 
-namespace penlink::szdd {
+namespace szdd_tool {
 
 namespace {
 
@@ -197,4 +197,4 @@ std::string WriteOutputFile(const std::string& path, const std::vector<std::uint
     return WriteThrough(path, bytes);
 }
 
-}  // namespace penlink::szdd
+}  // namespace szdd_tool

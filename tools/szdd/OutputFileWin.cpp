@@ -12,7 +12,7 @@
 
 #include "OutputFile.h"
 
-namespace penlink::szdd {
+namespace szdd_tool {
 
 namespace {
 
@@ -90,4 +90,4 @@ std::string WriteOutputFile(const std::string& path, const std::vector<std::uint
     return problem;
 }
 
-}  // namespace penlink::szdd
+}  // namespace szdd_tool

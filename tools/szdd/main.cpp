@@ -22,7 +22,7 @@
 #include "SzddCodec.h"
 
 namespace fs = std::filesystem;
-namespace szdd = penlink::szdd;
+namespace szdd = image::szdd;
 
 namespace {
 
@@ -94,7 +94,7 @@ std::string ReadBytes(Input& input, std::uint64_t count, std::vector<std::uint8_
 
 // Writes result to out. Returns the exit status.
 int WriteResult(const std::string& out, const std::vector<std::uint8_t>& result) {
-    if (const std::string problem = szdd::WriteOutputFile(out, result); !problem.empty()) {
+    if (const std::string problem = szdd_tool::WriteOutputFile(out, result); !problem.empty()) {
         return Fail(out, problem);
     }
     return 0;

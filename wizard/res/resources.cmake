@@ -8,13 +8,14 @@
 #   FLASHWIZARD_PRODUCT_NAME    the device's model name, FIRMWARE/"PRODUCT_NAME"
 #   FLASHWIZARD_VERSION_NAME    the image's version name, FIRMWARE/"VERSION_NAME"
 #
+# The three are chosen by cmake/FirmwareImage.cmake and the image is
+# compressed with the szdd tool that cmake/HostSzdd.cmake names, both
+# included by the top level.
+#
 # Defines the object library flashwizard_resources (the compiled resource
 # script; its include directories give the program resource.h and
 # FlashWizardVersion.h) and the function flashwizard_add_resources(target).
 include_guard(GLOBAL)
-include(${PROJECT_SOURCE_DIR}/cmake/HostSzdd.cmake)
-
-include(${PROJECT_SOURCE_DIR}/cmake/FirmwareImage.cmake)
 
 # Writes to out_var the UTF-16LE words of text followed by a NUL word, as
 # resource data ("0x0052, 0x004D, ..., 0x0000"). Printable ASCII only: the

@@ -262,8 +262,8 @@ TEST_F(PenflashCliTest, UpdateStopsBeforeTheSwitchWhenThePenCannotBeUpdated) {
 TEST_F(PenflashCliTest, DamagedImageIsRefusedBeforeAnyReport) {
     std::vector<std::uint8_t> container;
     const std::vector<std::uint8_t> image(3001, 0x5A);
-    ASSERT_EQ(penlink::szdd::SzddCompress(image.data(), image.size(), container),
-              penlink::szdd::SzddError::None);
+    ASSERT_EQ(image::szdd::SzddCompress(image.data(), image.size(), container),
+              image::szdd::SzddError::None);
     container[10] = static_cast<std::uint8_t>(container[10] + 1);  // declares one byte more
     WriteBytes(dir / "damaged.szdd", container);
 
@@ -336,8 +336,8 @@ TEST_F(PenflashCliTest, ChosenImageReachesThePenExactly) {
     std::vector<std::uint8_t> image(3001);  // not a whole number of blocks
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + i / 7);
     std::vector<std::uint8_t> container;
-    ASSERT_EQ(penlink::szdd::SzddCompress(image.data(), image.size(), container),
-              penlink::szdd::SzddError::None);
+    ASSERT_EQ(image::szdd::SzddCompress(image.data(), image.size(), container),
+              image::szdd::SzddError::None);
     WriteBytes(dir / "image.szdd", container);
     WriteBytes(dir / "image.bin", image);
 

@@ -21,7 +21,7 @@
 #include "SzddCodec.h"
 
 namespace fs = std::filesystem;
-using penlink::szdd::SzddError;
+using image::szdd::SzddError;
 
 namespace {
 
@@ -93,16 +93,16 @@ int Measure(const char* title, const std::vector<std::uint8_t>& input, bool time
 
     std::vector<std::uint8_t> compressed;
     const Timing compressTime = BestOf(timed ? 3 : 1, [&] {
-        if (penlink::szdd::SzddCompress(input.data(), input.size(), compressed) != SzddError::None) {
+        if (image::szdd::SzddCompress(input.data(), input.size(), compressed) != SzddError::None) {
             std::fprintf(stderr, "compress failed\n");
             std::exit(1);
         }
     });
     std::vector<std::uint8_t> expanded;
     const Timing decodeTime = BestOf(timed ? 10 : 1, [&] {
-        const SzddError e = penlink::szdd::SzddExpand(compressed.data(), compressed.size(), expanded);
+        const SzddError e = image::szdd::SzddExpand(compressed.data(), compressed.size(), expanded);
         if (e != SzddError::None) {
-            std::fprintf(stderr, "expand failed: %s\n", penlink::szdd::SzddErrorText(e));
+            std::fprintf(stderr, "expand failed: %s\n", image::szdd::SzddErrorText(e));
             std::exit(1);
         }
     });
@@ -131,7 +131,7 @@ int Measure(const char* title, const std::vector<std::uint8_t>& input, bool time
     }
     const double theirSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::vector<std::uint8_t> theirsExpanded;
-    const SzddError e = penlink::szdd::SzddExpand(theirs.data(), theirs.size(), theirsExpanded);
+    const SzddError e = image::szdd::SzddExpand(theirs.data(), theirs.size(), theirsExpanded);
     std::printf("  mscompress: %10zu bytes (%.1f%% of input)%s\n", theirs.size(),
                 100.0 * static_cast<double>(theirs.size()) / static_cast<double>(input.size()),
                 e == SzddError::None && theirsExpanded == input ? "" : "  [our decoder disagrees!]");
@@ -152,8 +152,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool haveMscompress = HaveMscompress();
-    const auto big = penlink::szdd::MakeProgramLikeData(static_cast<std::size_t>(megabytes * 1024 * 1024), 1);
-    const auto image = penlink::szdd::MakeProgramLikeData(53256, 7);
+    const auto big = image::szdd::MakeProgramLikeData(static_cast<std::size_t>(megabytes * 1024 * 1024), 1);
+    const auto image = image::szdd::MakeProgramLikeData(53256, 7);
     int rc = Measure("program-like data", big, true, haveMscompress);
     rc |= Measure("firmware-sized image", image, false, haveMscompress);
     return rc;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <exception>
 
-namespace penlink::szdd {
+namespace image::szdd {
 
 namespace {
 
@@ -580,4 +580,4 @@ SzddError SzddCompress(const std::uint8_t* data, std::size_t size, std::vector<s
     return SzddError::None;
 }
 
-}  // namespace penlink::szdd
+}  // namespace image::szdd

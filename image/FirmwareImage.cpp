@@ -1,12 +1,21 @@
 #include "FirmwareImage.h"
 
-#include "ImageFormat.h"
+#include "StoredImage.h"
 #include "SzddCodec.h"
-#include "TextFormat.h"
 
-namespace penflash {
+namespace image {
 
-namespace szdd = penlink::szdd;
+namespace {
+
+// Returns value with a comma between groups of three digits ("53,256"), as
+// the updater writes byte counts everywhere else.
+std::string GroupDigits(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, 1, ',');
+    return digits;
+}
+
+}  // namespace
 
 bool FirmwareImage::FromStored(const std::uint8_t* data, std::size_t size, FirmwareImage& image,
                                std::string& error) {
@@ -49,4 +58,4 @@ bool FirmwareImage::FromStored(const std::uint8_t* data, std::size_t size, Firmw
     return true;
 }
 
-}  // namespace penflash
+}  // namespace image

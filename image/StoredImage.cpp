@@ -1,10 +1,8 @@
-#include "ImageFormat.h"
-
-#include <cwchar>
+#include "StoredImage.h"
 
 #include "SzddCodec.h"
 
-namespace szdd = penlink::szdd;
+namespace image {
 
 StoredImageInfo InspectStoredImage(const std::uint8_t* data, std::size_t size) noexcept {
     StoredImageInfo info;
@@ -24,10 +22,4 @@ StoredImageInfo InspectStoredImage(const std::uint8_t* data, std::size_t size) n
     return info;
 }
 
-std::wstring FormatTempFileName(int draw) {
-    // "%ls" rather than "%s": it means a wide string on every C library.
-    wchar_t name[16];
-    std::swprintf(name, sizeof name / sizeof name[0], L"%ls%04x.%ls", L"res",
-                  static_cast<unsigned>(draw) % 65536u, L"tmp");
-    return name;
-}
+}  // namespace image

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-namespace penlink::szdd {
+namespace image::szdd {
 
 namespace {
 
@@ -242,4 +242,4 @@ std::vector<std::uint8_t> MakeProgramLikeData(std::size_t size, std::uint64_t se
     return Generator(size, seed).Run();
 }
 
-}  // namespace penlink::szdd
+}  // namespace image::szdd

@@ -1,16 +1,16 @@
-// The firmware image that penflash sends: made from what a file or the
-// program holds, which is either an SZDD container (expanded here) or the
-// image itself. A damaged container is refused before anything reaches the
-// pen. Pure code: no I/O.
-#ifndef PENFLASH_FIRMWAREIMAGE_H
-#define PENFLASH_FIRMWAREIMAGE_H
+// The firmware image that the command-line updater sends: made from what a
+// file or the program holds, which is either an SZDD container (expanded
+// here) or the image itself. A damaged container is refused before anything
+// reaches the pen. Pure code: no I/O.
+#ifndef IMAGE_FIRMWAREIMAGE_H
+#define IMAGE_FIRMWAREIMAGE_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace penflash {
+namespace image {
 
 class FirmwareImage {
 public:
@@ -42,6 +42,6 @@ private:
     std::size_t m_storedLength = 0;
 };
 
-}  // namespace penflash
+}  // namespace image
 
-#endif  // PENFLASH_FIRMWAREIMAGE_H
+#endif  // IMAGE_FIRMWAREIMAGE_H

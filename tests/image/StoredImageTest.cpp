@@ -1,26 +1,18 @@
-// The image pipeline's platform-free rules: temporary file names and what a
-// stored image promises to expand to.
+// What a stored image promises to expand to.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "ImageFormat.h"
+#include "StoredImage.h"
 
+namespace image {
 namespace {
 
 std::vector<std::uint8_t> Header(std::uint8_t method, std::uint32_t declared) {
     std::vector<std::uint8_t> data = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33, method, 0};
     for (int shift = 0; shift < 32; shift += 8) data.push_back(std::uint8_t(declared >> shift));
     return data;
-}
-
-TEST(TempFileName, FourLowercaseHexDigitsOfTheDrawModulo65536) {
-    EXPECT_EQ(FormatTempFileName(0), L"res0000.tmp");
-    EXPECT_EQ(FormatTempFileName(0x29), L"res0029.tmp");
-    EXPECT_EQ(FormatTempFileName(0x7FFF), L"res7fff.tmp");  // the largest rand() value
-    EXPECT_EQ(FormatTempFileName(0xABCD), L"resabcd.tmp");
-    EXPECT_EQ(FormatTempFileName(0x10000 + 5), L"res0005.tmp");
 }
 
 TEST(StoredImage, CompleteHeaderPromisesItsDeclaredLength) {
@@ -69,3 +61,4 @@ TEST(StoredImage, DamagedHeadersAreRefusedWithAReason) {
 }
 
 }  // namespace
+}  // namespace image

@@ -9,22 +9,22 @@
 
 #include "SzddCodec.h"
 
-using penlink::szdd::SzddError;
+using image::szdd::SzddError;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    penlink::szdd::SzddHeader header;
-    const bool hasHeader = penlink::szdd::SzddParseHeader(data, size, header) == SzddError::None;
+    image::szdd::SzddHeader header;
+    const bool hasHeader = image::szdd::SzddParseHeader(data, size, header) == SzddError::None;
 
     std::vector<std::uint8_t> strict;
-    const SzddError strictError = penlink::szdd::SzddExpand(data, size, strict);
+    const SzddError strictError = image::szdd::SzddExpand(data, size, strict);
     if (strictError == SzddError::None ? !hasHeader || strict.size() != header.declaredLength : !strict.empty()) {
         std::abort();
     }
 
-    penlink::szdd::SzddExpandOptions keep;
+    image::szdd::SzddExpandOptions keep;
     keep.keepPartialOutput = true;
     std::vector<std::uint8_t> partial;
-    const SzddError partialError = penlink::szdd::SzddExpand(data, size, partial, keep);
+    const SzddError partialError = image::szdd::SzddExpand(data, size, partial, keep);
     if (partialError != strictError || (hasHeader && partial.size() > header.declaredLength) ||
         (strictError == SzddError::None && partial != strict) ||
         (partialError == SzddError::LengthExceeded && partial.size() != header.declaredLength)) {
@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::uint8_t> packed;
     std::vector<std::uint8_t> unpacked;
-    if (penlink::szdd::SzddCompress(data, size, packed) != SzddError::None ||
-        penlink::szdd::SzddExpand(packed.data(), packed.size(), unpacked) != SzddError::None ||
+    if (image::szdd::SzddCompress(data, size, packed) != SzddError::None ||
+        image::szdd::SzddExpand(packed.data(), packed.size(), unpacked) != SzddError::None ||
         unpacked != std::vector<std::uint8_t>(data, data + size)) {
         std::abort();
     }

@@ -12,15 +12,15 @@
 //
 // Everything here is pure code over byte buffers: no I/O, no global state,
 // no exceptions leave it.
-#ifndef PENLINK_TOOLS_SZDDCODEC_H
-#define PENLINK_TOOLS_SZDDCODEC_H
+#ifndef IMAGE_SZDDCODEC_H
+#define IMAGE_SZDDCODEC_H
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace penlink::szdd {
+namespace image::szdd {
 
 constexpr std::size_t kHeaderSize = 14;
 constexpr std::array<std::uint8_t, 8> kSignature = {0x53, 0x5A, 0x44, 0x44,
@@ -99,6 +99,6 @@ SzddError SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std
 SzddError SzddCompress(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out,
                        std::uint8_t lastNameChar = 0) noexcept;
 
-}  // namespace penlink::szdd
+}  // namespace image::szdd
 
-#endif  // PENLINK_TOOLS_SZDDCODEC_H
+#endif  // IMAGE_SZDDCODEC_H

@@ -19,7 +19,7 @@
 #include <lzexpand.h>
 #endif
 
-namespace penlink::szdd {
+namespace image::szdd {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -477,4 +477,4 @@ TEST(SzddInteropTest, MscompressAndOursReadEachOther) {
 #endif
 
 }  // namespace
-}  // namespace penlink::szdd
+}  // namespace image::szdd

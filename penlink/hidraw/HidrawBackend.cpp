@@ -340,7 +340,8 @@ std::unique_ptr<HidConnection> HidrawBackend::AdoptDescriptor(int fd, SysError& 
         ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<HidConnection> connection(new (std::nothrow) HidrawConnection(fd, wakeFd, numberedReports));
+    std::unique_ptr<HidConnection> connection(
+        new (std::nothrow) HidrawConnection(fd, wakeFd, numberedReports));
     if (connection == nullptr) {
         err = {"operator new", ENOMEM};
         ::close(wakeFd);

@@ -40,7 +40,7 @@ HidrawConnection::~HidrawConnection() {
 }
 
 IoStatus HidrawConnection::Write(const uint8_t* report, size_t length, unsigned timeoutMs,
-               SysError& err) {
+                                 SysError& err) {
     if (report == nullptr || length == 0) {
         err = {"write", EINVAL};
         return IoStatus::Failed;
@@ -76,8 +76,8 @@ IoStatus HidrawConnection::Write(const uint8_t* report, size_t length, unsigned 
     }
 }
 
-IoStatus HidrawConnection::Read(uint8_t* buffer, size_t capacity, size_t& got, unsigned timeoutMs,
-              SysError& err) {
+IoStatus HidrawConnection::Read(uint8_t* buffer, size_t capacity, size_t& got,
+                                unsigned timeoutMs, SysError& err) {
     got = 0;
     if (buffer == nullptr || capacity == 0) {
         err = {"read", EINVAL};

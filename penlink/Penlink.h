@@ -137,12 +137,18 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUOpenDevice(FWU_TARGET hWnd);
 // is written). Before any identification the record is all zero. Any thread.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUGetDeviceInfo(tagFWUDEVICEINFO* pInfo);
 
+// The three update calls write to a pen only when the search of the current
+// FWUOpenDevice has found it in firmware-update mode and posted SEARCH_FOUND
+// for it. Otherwise (no pen, the search still runs or found nothing, a pen
+// that was refused or did not switch) they write nothing, whatever their
+// arguments, and return what each says below.
+
 // Puts the pen found in firmware-update mode into its receiving state.
 // Returns ORVANE_ERROR_NONE, ORVANE_ERROR_WRITE_FAILED (the start command was
 // not written), ORVANE_ERROR_BAD_ACK (no or a wrong acknowledgement within the
-// time limit) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen is open, it is not
-// one this library updates, or another call runs). Caller thread only, after
-// SEARCH_FOUND.
+// time limit) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen was found in
+// firmware-update mode, or another call runs; nothing is written). Caller
+// thread only, after SEARCH_FOUND.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUStartFirmwareUpdate();
 
 // Sends the nLength bytes at pImage to the pen and ends the update; the
@@ -150,18 +156,25 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUStartFirmwareUpdate();
 // ORVANE_ERROR_WRITE_FAILED (a report was not written, or the pen's report
 // length is outside 11 to 128 bytes), ORVANE_ERROR_BAD_ACK (no or a wrong
 // image acknowledgement), ORVANE_ERROR_FINISH_FAILED (the closing command
-// failed or was refused) or ORVANE_ERROR_MODE_CHANGE_FAILED (no pen is open,
-// or another call runs). Caller thread only, after FWUStartFirmwareUpdate
+// failed). Refused before anything is written, in this order:
+// ORVANE_ERROR_FINISH_FAILED when the pen held was refused by FWUOpenDevice,
+// ORVANE_ERROR_MODE_CHANGE_FAILED when no pen was found in firmware-update
+// mode otherwise, or another call runs; then ORVANE_ERROR_WRITE_FAILED for a
+// null pImage, an nLength of 0 or less, or when no FWUStartFirmwareUpdate has
+// succeeded since the pen was found or since the last image (each image
+// needs its own start). Caller thread only, after FWUStartFirmwareUpdate
 // succeeded.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSendFirmware(unsigned char* pImage, int nLength);
 
 // Stops a running search (waiting for it to end), pauses 700 ms and sends the
-// closing command to a pen that is open. Returns ORVANE_ERROR_NONE (also when
-// no pen is open), ORVANE_ERROR_FINISH_FAILED (the command failed, or the
-// pen is not one this library updates) or ORVANE_ERROR_MODE_CHANGE_FAILED
-// while another call runs (nothing is sent; a transfer in progress is not
-// cut). The pen stays open in the library. Caller thread only; also on
-// cancel, while a search runs.
+// closing command to a pen open in firmware-update mode. Returns
+// ORVANE_ERROR_NONE (also when no pen is open, and for a pen that was
+// identified but did not switch, which gets nothing),
+// ORVANE_ERROR_FINISH_FAILED (the command failed, or the pen was refused by
+// FWUOpenDevice: nothing is sent) or ORVANE_ERROR_MODE_CHANGE_FAILED while
+// another call runs (nothing is sent; a transfer in progress is not cut). The
+// pen stays open in the library. Caller thread only; also on cancel, while a
+// search runs.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUCloseDevice();
 
 // ---------------------------------------------------------------------------
@@ -240,8 +253,8 @@ PENLINK_API FWU_TARGET PENLINK_CALL FWUCreateNotifyTarget();
 PENLINK_API int PENLINK_CALL FWUWaitNotification(FWU_TARGET target, unsigned int timeoutMs,
                                                  FWUNOTIFICATION* msg);
 
-// Destroys a target. A search that still holds it stops delivering to it: the
-// library forgets the target first. Threads waiting on it return 0 at once;
+// Destroys a target. A search started for it posts nothing from now on, not
+// even to a new target that gets the same handle value. Threads waiting on it return 0 at once;
 // the target is freed when the last of them has left. Returns at once. Any
 // thread; target may be null.
 PENLINK_API void PENLINK_CALL FWUDestroyNotifyTarget(FWU_TARGET target);

@@ -22,6 +22,10 @@ struct FWUState {
     std::atomic<void*> hTargetWnd{nullptr};
     std::atomic<bool> bStopSearch{false};
     std::atomic<bool> bSwitchRequested{false};
+    // Set by a successful FWUStartFirmwareUpdate on the pen the search
+    // found; taken by the FWUSendFirmware after it, cleared by FWUOpenDevice
+    // and FWUCloseDevice: an image goes only to a pen told to receive one.
+    std::atomic<bool> bUpdateStarted{false};
     std::mutex infoMutex;
 };
 

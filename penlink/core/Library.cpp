@@ -23,16 +23,31 @@ void EndAbandoned() {
     Search().FinishSilently();
 }
 
-// The device object for the update calls: null when none is held, or while a
-// search still owns it.
-CQuillDevice* ReadyDevice() {
+// The device object for the update calls: the pen that the current
+// FWUOpenDevice's search found in firmware-update mode and posted to the
+// caller. Null (logged) while the search runs, and when no search has posted
+// kSearchFound since the last FWUOpenDevice or FWUInit: whatever object is
+// held then (a refused pen, one that did not switch) gets no update command.
+CQuillDevice* FoundDevice() {
     if (Search().Busy()) {
         LogFailure("the search for the pen is still running");
         return nullptr;
     }
     CQuillDevice* device = g_FWUState.pQuillDev.load();
-    if (device == nullptr) LogFailure("no pen is open");
+    if (device == nullptr) {
+        LogFailure("no pen is open");
+    } else if (!Search().Found()) {
+        LogFailure("the pen was not found in firmware-update mode");
+        device = nullptr;
+    }
     return device;
+}
+
+// True when the object held is a normal-mode pen whose product code is not
+// accepted (FWUOpenDevice refused it). Caller thread, no search running.
+bool HoldsRefusedPen() {
+    const CQuillDevice* device = g_FWUState.pQuillDev.load();
+    return device != nullptr && !Search().Busy() && !device->IsSupportedDevice();
 }
 
 // Sends the closing command to device. Returns Ok or FinishFailed.
@@ -59,6 +74,7 @@ Result OpenDevice(void* target) {
     Search().Stop(true);
     ClearDeviceInfo();
     DestroyDevice();
+    state.bUpdateStarted.store(false);
     auto* device = new (std::nothrow) CQuillDevice(false);
     if (device == nullptr) {
         LogFailure("out of memory for a device object");
@@ -78,7 +94,7 @@ Result OpenDevice(void* target) {
         return Result::ModeChangeFailed;
     }
     DestroyDevice();
-    if (!Search().Start(&FindFWUDevice)) return Result::ModeChangeFailed;
+    if (!Search().Start(&FindFWUDevice, target)) return Result::ModeChangeFailed;
     return Result::Ok;
 }
 
@@ -132,17 +148,31 @@ void FindFWUDevice() {
 }
 
 Result StartFirmwareUpdate() {
-    CQuillDevice* device = ReadyDevice();
-    if (device == nullptr || !device->IsSupportedDevice()) return Result::ModeChangeFailed;
+    CQuillDevice* device = FoundDevice();
+    if (device == nullptr) return Result::ModeChangeFailed;
+    g_FWUState.bUpdateStarted.store(false);
     if (!device->WriteReport(sizeof kCmdStartUpdate, kCmdStartUpdate)) {
         return Result::WriteFailed;
     }
-    return device->ReadStartAck();
+    const Result acknowledged = device->ReadStartAck();
+    g_FWUState.bUpdateStarted.store(acknowledged == Result::Ok);
+    return acknowledged;
 }
 
 Result SendFirmware(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock) {
-    CQuillDevice* device = ReadyDevice();
-    if (device == nullptr) return Result::ModeChangeFailed;
+    CQuillDevice* device = FoundDevice();
+    if (device == nullptr) {
+        return HoldsRefusedPen() ? Result::FinishFailed : Result::ModeChangeFailed;
+    }
+    // Each image needs its own start: a second one would reach a pen that
+    // is not receiving.
+    const bool started = g_FWUState.bUpdateStarted.exchange(false);
+    if (!started || pImage == nullptr || nLength <= 0) {
+        LogFailure(!started ? "refusing an image: the update was not started"
+                            : "refusing an image of " + std::to_string(nLength) + " bytes" +
+                                  (pImage == nullptr ? " at a null address" : ""));
+        return Result::WriteFailed;
+    }
     const Result sent = device->SendImage(pImage, nLength, onBlock);
     if (sent != Result::Ok) return sent;
     if (device->ReadImageAck() != Result::Ok) return Result::BadAck;
@@ -168,10 +198,16 @@ Result CloseDevice() {
     g_FWUState.bStopSearch.store(true);
     Services().Sleep(CurrentTiming().closePauseMs);
     Search().Stop(false);  // a running search ends after its current try
+    g_FWUState.bUpdateStarted.store(false);
     CQuillDevice* device = g_FWUState.pQuillDev.load();
     if (device == nullptr) return Result::Ok;
+    // Only a pen in firmware-update mode takes the closing command; a
+    // normal-mode object left by an opening that failed gets nothing.
+    if (!device->bUpdateMode) return device->IsSupportedDevice() ? Result::Ok : Result::FinishFailed;
     return SendFinish(*device);
 }
+
+void ForgetTarget(void* target) { Search().Forget(target); }
 
 Result IdentifyDevice(bool updateMode, PenInfo& info) {
     if (Search().Busy()) {

@@ -34,15 +34,21 @@ Result OpenDevice(void* target);
 // the search was abandoned.
 void FindFWUDevice();
 
-// FWUStartFirmwareUpdate: the start command and its acknowledgement. Returns
-// Ok, WriteFailed, BadAck, or ModeChangeFailed when no supported pen is open
-// or the search still runs.
+// FWUStartFirmwareUpdate: the start command and its acknowledgement, to the
+// pen the current search found and posted. Returns Ok, WriteFailed, BadAck,
+// or ModeChangeFailed (nothing written) when there is no such pen: none
+// held, the search still runs, or the object held is a pen that was refused
+// or did not switch.
 Result StartFirmwareUpdate();
 
-// FWUSendFirmware: sends the image to the pen held, reads its
-// acknowledgement and sends the closing command; onBlock is called after
-// each block. Returns Ok, WriteFailed, BadAck, FinishFailed, or
-// ModeChangeFailed when no pen is open or the search still runs.
+// FWUSendFirmware: sends the image to the pen the current search found,
+// reads its acknowledgement and sends the closing command; onBlock is called
+// after each block. Returns Ok, WriteFailed, BadAck or FinishFailed. Refuses
+// before writing anything: with FinishFailed when the object held is a
+// refused pen, ModeChangeFailed when there is no found pen otherwise (as
+// StartFirmwareUpdate), then WriteFailed for a null image, a length of 0 or
+// less, or no successful StartFirmwareUpdate since the search found the pen
+// or since the last image.
 Result SendFirmware(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock);
 
 // SendFirmware with the progress callback set by SetProgressCallback.
@@ -53,9 +59,15 @@ Result SendFirmwareWithProgress(const uint8_t* pImage, int nLength);
 Result SetProgressCallback(BlockSentCallback callback);
 
 // FWUCloseDevice: stops a running search after its current try, pauses and
-// sends the closing command to a pen held. Returns Ok (also with no pen) or
-// FinishFailed.
+// sends the closing command to a pen held in firmware-update mode. Returns Ok
+// (also with no pen, and with a normal-mode pen that did not switch, which
+// gets nothing) or FinishFailed (the write failed, or the pen held was
+// refused).
 Result CloseDevice();
+
+// FWUDestroyNotifyTarget, before the target goes: a search started for it
+// posts nothing, even to a new target that gets the same handle. Any thread.
+void ForgetTarget(void* target);
 
 // FWUIdentifyDevice (updateMode false) and FWUIdentifyUpdateModeDevice:
 // identify a pen in the given mode without switching it and without touching

@@ -205,6 +205,8 @@ TEST_F(EmulatedLibraryTest, RefusedPenKeepsItsIdentityAndGetsNothingButTheIdenti
     EXPECT_EQ(info.dwFirmwareVersion, 0x02050000u);
 
     EXPECT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_MODE_CHANGE_FAILED);
+    uint8_t image[100] = {};
+    EXPECT_EQ(FWUSendFirmware(image, sizeof image), ORVANE_ERROR_FINISH_FAILED);
     EXPECT_EQ(FWUCloseDevice(), ORVANE_ERROR_FINISH_FAILED);
     EXPECT_EQ(Outgoing(), std::vector<std::string>{Hex(Command({0x00, 0x02, 0x02, 0x95, 0x95}))});
 }
@@ -294,22 +296,44 @@ TEST_F(EmulatedLibraryTest, TransferFaultsGiveTheirResults) {
     }
 }
 
-TEST_F(EmulatedLibraryTest, EmptyImageIsAnnouncedAndAcknowledged) {
+TEST_F(EmulatedLibraryTest, UpdateCallsOutOfOrderWriteNothing) {
+    const std::vector<uint8_t> image = Image(2000);
+    auto* bytes = const_cast<uint8_t*>(image.data());
+
+    // A pen that did not switch: nothing but the identify and the switch.
+    PenFaults refusesSwitch;
+    refusesSwitch.switchWrite = SwitchWrite::OtherError;
+    AddPen(PenFor50Ms(), refusesSwitch);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_MODE_CHANGE_FAILED);
+    const size_t written = Outgoing().size();
+    EXPECT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_MODE_CHANGE_FAILED);
+    EXPECT_EQ(FWUSendFirmware(bytes, 2000), ORVANE_ERROR_MODE_CHANGE_FAILED);
+    EXPECT_EQ(FWUCloseDevice(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(Outgoing().size(), written);
+
+    // The pen found in firmware-update mode: an image needs a start of its
+    // own, a buffer and a length above 0.
+    TearDown();
+    SetUp();
     auto setup = PenFor50Ms();
     setup.startInUpdateMode = true;
     auto pen = AddPen(setup);
     ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
     ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
     ExpectOneResult();
+    const size_t identified = Outgoing().size();
+    EXPECT_EQ(FWUSendFirmware(bytes, 2000), ORVANE_ERROR_WRITE_FAILED);
+    EXPECT_EQ(Outgoing().size(), identified);
     ASSERT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
-    EXPECT_EQ(FWUSendFirmware(nullptr, 0), ORVANE_ERROR_NONE);
+    const size_t started = Outgoing().size();
+    EXPECT_EQ(FWUSendFirmware(bytes, 0), ORVANE_ERROR_WRITE_FAILED);
+    EXPECT_EQ(FWUSendFirmware(bytes, -5), ORVANE_ERROR_WRITE_FAILED);
+    EXPECT_EQ(FWUSendFirmware(nullptr, 2000), ORVANE_ERROR_WRITE_FAILED);
+    EXPECT_EQ(Outgoing().size(), started);
     EXPECT_EQ(pen->BlocksReceived(), 0u);
-    EXPECT_TRUE(pen->ImageComplete());
-    // A negative length is refused before anything is written.
-    const size_t before = Outgoing().size();
-    uint8_t byte = 0;
-    EXPECT_EQ(FWUSendFirmware(&byte, -5), ORVANE_ERROR_WRITE_FAILED);
-    EXPECT_EQ(Outgoing().size(), before);
+    EXPECT_EQ(FWUCloseDevice(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(pen->FinishCount(), 1u);
 }
 
 TEST_F(EmulatedLibraryTest, IdentificationFaultsFailTheOpenWithoutASearch) {

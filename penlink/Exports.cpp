@@ -153,7 +153,9 @@ int FWUWaitNotification(FWU_TARGET target, unsigned int timeoutMs, FWUNOTIFICATI
 }
 
 void FWUDestroyNotifyTarget(FWU_TARGET target) {
-    if (target != nullptr) NotifyTarget::Destroy(target);
+    if (target == nullptr) return;
+    ForgetTarget(target);
+    NotifyTarget::Destroy(target);
 }
 #endif
 

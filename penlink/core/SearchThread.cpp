@@ -16,11 +16,14 @@ CSearchThread& Search() {
     return *search;
 }
 
-bool CSearchThread::Start(void (*routine)()) {
+bool CSearchThread::Start(void (*routine)(), void* target) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_abandoned = false;
         m_done = false;
+        m_found = false;
+        m_target = target;
+        m_targetGone = false;
     }
     try {
         m_thread = std::thread(routine);
@@ -68,14 +71,29 @@ bool CSearchThread::Abandoned() {
     return m_abandoned;
 }
 
+bool CSearchThread::Found() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_found && !m_abandoned;
+}
+
+void CSearchThread::Forget(void* target) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_done && target != nullptr && target == m_target) m_targetGone = true;
+}
+
 bool CSearchThread::Finish(void* target, uintptr_t wParam, intptr_t lParam) {
+    // Posted under the lock, so that a target forgotten (and perhaps made
+    // anew under the same handle) after this check never gets the result.
     std::lock_guard<std::mutex> lock(m_mutex);
     bool posted = false;
-    if (!m_abandoned) {
+    if (m_targetGone) {
+        LogFailure("the search result is not posted: its target went away");
+    } else if (!m_abandoned) {
         SysError err;
         posted = Services().PostSearchResult(target, wParam, lParam, err);
         if (!posted) LogFailure("posting the search result", err);
     }
+    m_found = posted && wParam == kSearchFound;
     m_done = true;
     m_changed.notify_all();
     return posted;

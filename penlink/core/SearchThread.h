@@ -12,9 +12,10 @@ namespace penlink {
 
 class CSearchThread {
 public:
-    // Starts routine on a new thread. Returns false (and logs why) when the
-    // thread cannot be started. Caller thread only, with no search running.
-    bool Start(void (*routine)());
+    // Starts routine on a new thread, for a search that posts to target.
+    // Returns false (and logs why) when the thread cannot be started. Caller
+    // thread only, with no search running.
+    bool Start(void (*routine)(), void* target);
 
     // Waits for a running search to end. With abandon, the search ends at
     // its next step (a pause is cut short) and posts nothing. Caller thread.
@@ -36,9 +37,19 @@ public:
     // For the search routine: true once the search was abandoned.
     bool Abandoned();
 
-    // For the search routine: delivers its result unless the search was
-    // abandoned, and marks the search finished either way. Returns true when
-    // the result was handed to the platform.
+    // True when the search that ran last has ended by posting kSearchFound,
+    // and has not been abandoned or followed by another since: only then is
+    // the device object one the caller was told about. Caller thread.
+    bool Found() const;
+
+    // target is going away (its handle may soon name a new one): a running
+    // search that was started for it posts nothing. Any thread.
+    void Forget(void* target);
+
+    // For the search routine: delivers its result to target unless the
+    // search was abandoned or its target forgotten, and marks the search
+    // finished either way. Returns true when the result was handed to the
+    // platform.
     bool Finish(void* target, uintptr_t wParam, intptr_t lParam);
 
     // For the search routine: marks the search finished without a result.
@@ -50,6 +61,9 @@ private:
     std::condition_variable m_changed;
     bool m_abandoned = false;
     bool m_done = true;
+    bool m_found = false;        // the last search posted kSearchFound
+    void* m_target = nullptr;    // the target the search was started for
+    bool m_targetGone = false;   // ... and it went away while the search ran
 };
 
 // The library's search.

@@ -205,6 +205,28 @@ TEST_F(ExtensionsTest, CallsThatOverlapARunningCallAreRefusedAndChangeNothing) {
 }
 
 #ifndef _WIN32
+TEST_F(ExtensionsTest, ResultGoesOnlyToTheTargetItsSearchWasStartedFor) {
+    auto setup = PenFor50Ms();
+    setup.reappearDelay = std::chrono::milliseconds(300);
+    AddPen(setup);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    FWU_TARGET old = FWUCreateNotifyTarget();
+    ASSERT_EQ(FWUOpenDevice(old), ORVANE_ERROR_NONE);
+    const auto* oldAddress = static_cast<const void*>(old);
+    FWUDestroyNotifyTarget(old);
+    // New targets, one of which usually gets the freed address (not under
+    // AddressSanitizer, which holds freed memory back).
+    std::vector<FWU_TARGET> fresh;
+    for (int i = 0; i < 16; ++i) fresh.push_back(FWUCreateNotifyTarget());
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the pen is found meanwhile
+    for (FWU_TARGET t : fresh) {
+        FWUNOTIFICATION msg;
+        EXPECT_EQ(FWUWaitNotification(t, 0, &msg), 0)
+            << (static_cast<const void*>(t) == oldAddress ? "on the freed target's address" : "");
+        FWUDestroyNotifyTarget(t);
+    }
+}
+
 TEST(NotifyTargetTest, DestroyWakesEveryWaiterAtOnce) {
     FWU_TARGET target = FWUCreateNotifyTarget();
     ASSERT_NE(target, nullptr);

@@ -16,6 +16,11 @@ ExportGate::ExportGate(const char* name) {
     }
 }
 
+bool ExportGate::CloseForUnload() {
+    bool expected = false;
+    return s_busy.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
+}
+
 ExportGate::~ExportGate() {
     if (m_entered) s_busy.store(false, std::memory_order_release);
 }

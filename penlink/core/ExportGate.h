@@ -26,6 +26,13 @@ public:
     // True when this call may go on.
     bool Entered() const { return m_entered; }
 
+    // At library unload: closes the gate for good when no call holds it, so
+    // that no call can start on what the unload frees, and returns true.
+    // Returns false, and closes nothing, while a call runs (on another
+    // thread, at process exit): what it uses must then not be freed. Any
+    // thread.
+    static bool CloseForUnload();
+
 private:
     static std::atomic<bool> s_busy;
     bool m_entered;

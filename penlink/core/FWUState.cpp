@@ -1,5 +1,6 @@
 #include "FWUState.h"
 
+#include "ExportGate.h"
 #include "SearchThread.h"
 #include "SystemServices.h"
 
@@ -39,21 +40,17 @@ void ResetLibrary() {
     g_FWUState.hTargetWnd.store(nullptr);
     g_FWUState.bStopSearch.store(false);
     g_FWUState.bSwitchRequested.store(false);
+    g_FWUState.bUpdateStarted.store(false);
     g_FWUState.bInitialized.store(false);
 }
 
 namespace {
 
-// Releases what the library still holds when it is unloaded.
+// Releases what the library still holds when it is unloaded. The search, the
+// backend and the services are never destroyed, so that a call still running
+// when the process ends never finds them gone.
 struct UnloadGuard {
-    // The backend and the services are made before the guard is complete,
-    // so that they are destroyed after it: the guard still needs them (the
-    // search is never destroyed).
-    UnloadGuard() {
-        Search();
-        DefaultBackend();
-        DefaultServices();
-    }
+    UnloadGuard() = default;
     UnloadGuard(const UnloadGuard&) = delete;
     UnloadGuard& operator=(const UnloadGuard&) = delete;
     ~UnloadGuard() {
@@ -61,6 +58,10 @@ struct UnloadGuard {
         // even holding a lock: waiting for it could last for ever, and the
         // system releases the device anyway.
         if (Services().ProcessExiting()) return;
+        // The process ends (exit() or the end of main) while another thread
+        // is inside a call: the call may be cut when the process goes, but
+        // nothing it uses is freed under it, and nothing waits for it.
+        if (!ExportGate::CloseForUnload()) return;
         Search().StopAtUnload();
         if (!Search().Busy()) DestroyDevice();
     }

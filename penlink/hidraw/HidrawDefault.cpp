@@ -6,10 +6,11 @@
 namespace penlink {
 
 // Returns the process's one hidraw backend on /sys and /dev, made on first
-// use. Any thread.
+// use and never destroyed (a call still running at process exit may use it).
+// Any thread.
 HidBackend& DefaultBackend() {
-    static HidrawBackend backend;
-    return backend;
+    static HidrawBackend* backend = new HidrawBackend;
+    return *backend;
 }
 
 // Returns OsServices(). Any thread.

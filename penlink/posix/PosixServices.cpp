@@ -32,8 +32,9 @@ bool PosixServices::PostSearchResult(void* target, uintptr_t wParam, intptr_t lP
 }
 
 SystemServices& OsServices() {
-    static PosixServices services;
-    return services;
+    // Never destroyed: a call still running at process exit may use it.
+    static PosixServices* services = new PosixServices;
+    return *services;
 }
 
 }  // namespace penlink

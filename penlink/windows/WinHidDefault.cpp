@@ -5,10 +5,11 @@
 
 namespace penlink {
 
-// Returns the process's one Windows backend, made on first use. Any thread.
+// Returns the process's one Windows backend, made on first use and never
+// destroyed (a call still running at process exit may use it). Any thread.
 HidBackend& DefaultBackend() {
-    static WinHidBackend backend;
-    return backend;
+    static WinHidBackend* backend = new WinHidBackend;
+    return *backend;
 }
 
 // Returns OsServices(). Any thread.

@@ -45,8 +45,9 @@ bool WindowsServices::PostSearchResult(void* target, uintptr_t wParam, intptr_t 
 bool WindowsServices::ProcessExiting() { return g_processExiting.load(); }
 
 SystemServices& OsServices() {
-    static WindowsServices services;
-    return services;
+    // Never destroyed: a call still running at process exit may use it.
+    static WindowsServices* services = new WindowsServices;
+    return *services;
 }
 
 }  // namespace penlink

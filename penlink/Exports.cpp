@@ -9,6 +9,9 @@
 #include "core/FWUState.h"
 #include "core/Library.h"
 #include "core/SystemServices.h"
+#ifdef PENLINK_EMULATED_LIBRARY
+#include "emulator/OpeningDelay.h"
+#endif
 #ifndef _WIN32
 #include "posix/NotifyTarget.h"
 #endif
@@ -76,6 +79,9 @@ ORVANE_ERROR FWUInit() {
 }
 
 ORVANE_ERROR FWUOpenDevice(FWU_TARGET hWnd) {
+#ifdef PENLINK_EMULATED_LIBRARY
+    HoldOpeningForTests();
+#endif
     const ExportGate gate("FWUOpenDevice");
     if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     return ToError(OpenDevice(static_cast<void*>(hWnd)));

@@ -1,8 +1,5 @@
 #include "OpenDevice.h"
 
-#include <cwchar>
-
-#include "EmulatedLibrary.h"
 #include "FlashWizardApp.h"
 #include "Penlink.h"
 #include "WizardDialog.h"
@@ -11,22 +8,6 @@
 #include "res/resource.h"
 #include "ui/Application.h"
 #include "ui/DialogWindow.h"
-
-namespace {
-
-// For the tests only: on the emulated library, FLASHWIZARD_TEST_SEARCH_DELAY_MS
-// holds each search back by that many milliseconds (at most ten seconds)
-// after the page is shown, so that a test can make an earlier search end in
-// between. The real library never waits here.
-void HoldSearchForTests() {
-    wchar_t value[16] = {};
-    const DWORD length = GetEnvironmentVariableW(L"FLASHWIZARD_TEST_SEARCH_DELAY_MS", value, 16);
-    if (length == 0 || length >= 16 || !IsEmulatedLibrary()) return;
-    const unsigned long ms = std::wcstoul(value, nullptr, 10);
-    Sleep(ms < 10000 ? static_cast<DWORD>(ms) : 10000);
-}
-
-}  // namespace
 
 COpenDevice::COpenDevice() : CWizardPage(IDD_OPEN_DEVICE) {}
 
@@ -45,7 +26,6 @@ void COpenDevice::OnSetActive() {
     ShowNextCaption();
     RestoreStatusText();
     const HWND sink = m_search.Open(&COpenDevice::SearchAnswered, this);
-    HoldSearchForTests();
     // Without a sink nothing could hear the result: as a library that
     // refuses, the wizard ends.
     const ORVANE_ERROR opened =

@@ -1,22 +1,27 @@
 // The backend and the services of the emulated build of the library: an
 // emulated bus set up from the environment. PENLINK_EMULATOR names the
 // scenario ("normal" when unset); PENLINK_EMULATOR_LOG, when set, names a
-// file for the transcript. This is the only build of the library that reads
-// the environment.
+// file for the transcript; PENLINK_EMULATOR_OPEN_DELAY_MS holds each
+// FWUOpenDevice back (OpeningDelay.h). This is the only build of the
+// library that reads the environment.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "EmulatorScenario.h"
+#include "OpeningDelay.h"
 
 namespace penlink {
 
 namespace {
 
-// Returns the process's one bus, set up on first use. Any thread.
+// Returns the process's one bus, set up on first use and never destroyed (a
+// call still running at process exit may use it; the transcript is written
+// line by line). Any thread.
 emulator::EmulatedBus& Bus() {
     static emulator::EmulatedBus& bus = []() -> emulator::EmulatedBus& {
-        OsServices();  // made first, so that it outlives the bus, which passes calls on to it
-        static emulator::EmulatedBus made;
+        auto& made = *new emulator::EmulatedBus;
         const char* scenario = std::getenv("PENLINK_EMULATOR");
         const char* log = std::getenv("PENLINK_EMULATOR_LOG");
         if (log != nullptr && *log != '\0' && !made.Log().WriteTo(log)) {
@@ -37,6 +42,13 @@ emulator::EmulatedBus& Bus() {
 }
 
 }  // namespace
+
+void HoldOpeningForTests() {
+    const char* value = std::getenv("PENLINK_EMULATOR_OPEN_DELAY_MS");
+    if (value == nullptr || *value == '\0') return;
+    const unsigned long ms = std::strtoul(value, nullptr, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms < 10000 ? ms : 10000));
+}
 
 // Return the bus. Any thread.
 HidBackend& DefaultBackend() { return Bus(); }

@@ -175,7 +175,7 @@ TEST(WizardSearch, BackDuringTheSearchStaysAndKeepsTheVersionRead) {
 // first one's result must not pass for the new one's, and nothing but a
 // click on "&Update" starts the update.
 TEST(WizardSearch, EarlierSearchsResultStartsNothing) {
-    WizardRun run("normal", "stale-result", true, {{L"FLASHWIZARD_TEST_SEARCH_DELAY_MS", L"2500"}});
+    WizardRun run("normal", "stale-result", true, {{L"PENLINK_EMULATOR_OPEN_DELAY_MS", L"2500"}});
     const HWND frame = StartAtWelcomePage(run, kAside, false);
     ASSERT_NE(frame, nullptr);
     Click(frame, kNext);

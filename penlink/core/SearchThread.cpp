@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <thread>
 
 #include "DebugLog.h"
 #include "SystemServices.h"
@@ -9,9 +10,7 @@
 namespace penlink {
 
 CSearchThread& Search() {
-    // Never destroyed: at process exit on Windows its thread may be stopped
-    // without having been joined or detached, and destroying a joinable
-    // std::thread would end the process with an abort.
+    // Never destroyed: a call still running at process exit may use it.
     static CSearchThread* search = new CSearchThread;
     return *search;
 }
@@ -25,8 +24,11 @@ bool CSearchThread::Start(void (*routine)(), void* target) {
         m_target = target;
         m_targetGone = false;
     }
+    // Detached: whoever waits for the search waits for its end mark (Finish
+    // or FinishSilently, the routine's last step), so a process that ends
+    // during a call leaves no thread behind that someone should have joined.
     try {
-        m_thread = std::thread(routine);
+        std::thread(routine).detach();
     } catch (const std::exception& e) {
         LogFailure(std::string("starting the search thread: ") + e.what());
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -37,14 +39,12 @@ bool CSearchThread::Start(void (*routine)(), void* target) {
 }
 
 void CSearchThread::Stop(bool abandon) {
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (abandon) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_abandoned = true;
-        }
+        m_abandoned = true;
         m_changed.notify_all();
     }
-    if (m_thread.joinable()) m_thread.join();
+    m_changed.wait(lock, [this] { return m_done; });
 }
 
 void CSearchThread::StopAtUnload() {
@@ -52,8 +52,6 @@ void CSearchThread::StopAtUnload() {
     m_abandoned = true;
     m_changed.notify_all();
     m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_done; });
-    lock.unlock();
-    if (m_thread.joinable()) m_thread.detach();
 }
 
 bool CSearchThread::Busy() const {

@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 
 namespace penlink {
 
@@ -17,13 +16,13 @@ public:
     // thread only, with no search running.
     bool Start(void (*routine)(), void* target);
 
-    // Waits for a running search to end. With abandon, the search ends at
-    // its next step (a pause is cut short) and posts nothing. Caller thread.
+    // Waits for a running search to end (its routine has finished or gone
+    // silent). With abandon, the search ends at its next step (a pause is cut
+    // short) and posts nothing. Caller thread.
     void Stop(bool abandon);
 
     // At library unload: abandons the search and waits a bounded time for it
-    // to leave its routine, without joining (a join here could wait on the
-    // loader for ever on Windows).
+    // to end (a longer wait could hold the loader for ever on Windows).
     void StopAtUnload();
 
     // True while a search runs and has not yet posted or ended. Caller
@@ -56,7 +55,6 @@ public:
     void FinishSilently();
 
 private:
-    std::thread m_thread;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_abandoned = false;

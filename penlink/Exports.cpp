@@ -144,8 +144,15 @@ ORVANE_ERROR FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context) {
         out.wInputLength = probe.inputReportLength;
         out.wOutputLength = probe.outputReportLength;
         out.pszPath = path.c_str();
+        out.pszLocation = probe.location.c_str();
         callback(context, &out);
     }));
+}
+
+ORVANE_ERROR FWUSelectDevice(const char* pszLocation) {
+    const ExportGate gate("FWUSelectDevice");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
+    return ToError(SelectLocation(pszLocation));
 }
 
 #ifndef _WIN32

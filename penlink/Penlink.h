@@ -230,6 +230,10 @@ typedef struct tagFWUDEVICEENTRY {
     uint16_t wInputLength;    // longest input report, report ID included
     uint16_t wOutputLength;   // longest output report, report ID included
     const char* pszPath;      // UTF-8; valid during the callback only
+    // Where the pen is plugged in (UTF-8; valid during the callback only):
+    // the same in both of its modes, the value FWUSelectDevice takes. Empty,
+    // never null, where the platform tells none.
+    const char* pszLocation;
 } FWUDEVICEENTRY;
 
 typedef void(PENLINK_CALL* FWU_DEVICE_CALLBACK)(void* context, const FWUDEVICEENTRY* entry);
@@ -240,6 +244,17 @@ typedef void(PENLINK_CALL* FWU_DEVICE_CALLBACK)(void* context, const FWUDEVICEEN
 // ORVANE_ERROR_DEVICE_NOT_FOUND when the platform's list cannot be made or
 // callback is null. Any thread, also while another call runs.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context);
+
+// Chooses the pen that the library works on by its location (pszLocation of
+// its FWUDEVICEENTRY, UTF-8): from now on FWUOpenDevice, its search,
+// FWUIdentifyDevice and FWUIdentifyUpdateModeDevice consider only the pen
+// there. Null or empty clears the choice: the first pen found, as without
+// this call. FWUInit keeps the choice. Whatever was chosen, the search after
+// a switch takes only the pen at the switched pen's location, where the
+// platform tells one. Returns ORVANE_ERROR_NONE, or
+// ORVANE_ERROR_MODE_CHANGE_FAILED while another call runs (nothing changes).
+// Caller thread.
+PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSelectDevice(const char* pszLocation);
 
 #ifndef _WIN32
 // Makes a notification target for FWUOpenDevice. Returns null when out of

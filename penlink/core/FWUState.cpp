@@ -33,6 +33,26 @@ void SetUpdateModeVersion(uint32_t version) {
     g_FWUState.DeviceInfo.dwUpdateModeVersion = version;
 }
 
+std::string ChosenLocation() {
+    std::lock_guard<std::mutex> lock(g_FWUState.locationMutex);
+    return g_FWUState.strChosenLocation;
+}
+
+void SetChosenLocation(std::string location) {
+    std::lock_guard<std::mutex> lock(g_FWUState.locationMutex);
+    g_FWUState.strChosenLocation = std::move(location);
+}
+
+std::string SearchLocation() {
+    std::lock_guard<std::mutex> lock(g_FWUState.locationMutex);
+    return g_FWUState.strSearchLocation;
+}
+
+void SetSearchLocation(std::string location) {
+    std::lock_guard<std::mutex> lock(g_FWUState.locationMutex);
+    g_FWUState.strSearchLocation = std::move(location);
+}
+
 void ResetLibrary() {
     Search().Stop(true);
     DestroyDevice();
@@ -41,6 +61,8 @@ void ResetLibrary() {
     g_FWUState.bStopSearch.store(false);
     g_FWUState.bSwitchRequested.store(false);
     g_FWUState.bUpdateStarted.store(false);
+    SetChosenLocation({});
+    SetSearchLocation({});
     g_FWUState.bInitialized.store(false);
 }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 
 #include "PenInfo.h"
 #include "QuillDevice.h"
@@ -27,6 +28,13 @@ struct FWUState {
     // and FWUCloseDevice: an image goes only to a pen told to receive one.
     std::atomic<bool> bUpdateStarted{false};
     std::mutex infoMutex;
+    // Where the library works, under locationMutex: the location the caller
+    // chose (FWUSelectDevice; FWUInit keeps it), and the one the search of
+    // the last FWUOpenDevice takes its pen at (the switched pen's, else the
+    // chosen one; empty: the first pen found).
+    std::string strChosenLocation;
+    std::string strSearchLocation;
+    std::mutex locationMutex;
 };
 
 extern FWUState g_FWUState;
@@ -39,6 +47,12 @@ PenInfo ReadDeviceInfo();
 void ClearDeviceInfo();
 void SetIdentity(const CQuillDevice& device);
 void SetUpdateModeVersion(uint32_t version);
+
+// Copies of the two locations and changes to them, under their lock.
+std::string ChosenLocation();
+void SetChosenLocation(std::string location);
+std::string SearchLocation();
+void SetSearchLocation(std::string location);
 
 // Back to the state of a freshly loaded library: a running search is
 // abandoned, the device object destroyed, everything cleared, FWUInit not

@@ -41,8 +41,10 @@ Result CHIDDevice::FindDevice(std::string& path) {
         }
         Caps.InputReportByteLength = probe.inputReportLength;
         Caps.OutputReportByteLength = probe.outputReportLength;
-        if (Matches(probe.vendorId, probe.productId)) {
+        if (Matches(probe.vendorId, probe.productId) &&
+            (strWantedLocation.empty() || probe.location == strWantedLocation)) {
             path = entry.path;
+            strLocation = probe.location;
             return Result::Ok;
         }
     }

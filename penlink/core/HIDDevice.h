@@ -35,7 +35,8 @@ public:
     virtual Result Open();
 
     // Walks the interface list from dwMemberIndex and stops at the first
-    // match, leaving its path in path and its lengths in Caps. Returns
+    // match (at strWantedLocation, when that is set), leaving its path in
+    // path, its lengths in Caps and its location in strLocation. Returns
     // Result::Ok or Result::DeviceNotFound.
     Result FindDevice(std::string& path);
 
@@ -46,6 +47,11 @@ public:
     bool IsOpen() const { return hDevice != nullptr; }
 
     HidCaps Caps;
+    // Set before Open: only the interface at this location matches (empty:
+    // any). Filled by the walk: the matched interface's location (empty where
+    // the platform tells none).
+    std::string strWantedLocation;
+    std::string strLocation;
     std::unique_ptr<HidConnection> hDevice;
     std::vector<HidInterface> hDevInfo;  // the list made by the last FindDevice
     bool bListMade = false;

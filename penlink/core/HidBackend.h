@@ -29,14 +29,19 @@ struct HidInterface {
     bool pathOk = true;
 };
 
-// What a query open learns without claiming the device: the USB IDs and the
-// longest input and output report in bytes, report ID byte included.
+// What a query open learns without claiming the device: the USB IDs, the
+// longest input and output report in bytes, report ID byte included, and
+// where the device is plugged in.
 struct HidProbe {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     uint16_t versionNumber = 0;
     uint16_t inputReportLength = 0;
     uint16_t outputReportLength = 0;
+    // The port the device is plugged into, as the platform names it (UTF-8):
+    // the same for the pen in both of its modes, different for two pens
+    // plugged in at once. Empty where the platform tells none.
+    std::string location;
 };
 
 // Why a probe failed: the walk skips the interface in every case, the reason

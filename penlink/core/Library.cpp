@@ -61,7 +61,9 @@ Result SendFinish(CQuillDevice& device) {
 }  // namespace
 
 Result Init() {
+    std::string chosen = ChosenLocation();  // the caller's choice outlives FWUInit
     ResetLibrary();
+    SetChosenLocation(std::move(chosen));
     g_FWUState.bInitialized.store(true);
     return Result::Ok;
 }
@@ -82,7 +84,13 @@ Result OpenDevice(void* target) {
     }
     state.pQuillDev.store(device);
     state.hTargetWnd.store(target);
+    const std::string chosen = ChosenLocation();
+    device->strWantedLocation = chosen;
     const Result opened = device->Open();
+    // The search takes only the pen at the switched pen's location, so that
+    // the image goes to the pen whose versions the caller read.
+    SetSearchLocation(opened == Result::Ok && !device->strLocation.empty() ? device->strLocation
+                                                                           : chosen);
     if (opened == Result::Ok) {
         SetIdentity(*device);
         if (device->RequestUpdateMode() != Result::Ok) {
@@ -103,6 +111,7 @@ void FindFWUDevice() {
     CSearchThread& search = Search();
     DebugLine(u"FindFWUDevice :\tStart\n\n");
     const unsigned tries = state.bSwitchRequested.load() ? CurrentTiming().longSearchTries : 1;
+    const std::string location = SearchLocation();
     if (state.pQuillDev.load() != nullptr) {
         DestroyDevice();
         DebugLine(u"FindFWUDevice :\tg_FWUState.pQuillDev deleted\n");
@@ -114,6 +123,7 @@ void FindFWUDevice() {
         if (device == nullptr) {
             LogFailure("out of memory for a device object");
         } else {
+            device->strWantedLocation = location;
             state.pQuillDev.store(device);
             result = device->Open();
         }
@@ -209,6 +219,11 @@ Result CloseDevice() {
 
 void ForgetTarget(void* target) { Search().Forget(target); }
 
+Result SelectLocation(const char* location) {
+    SetChosenLocation(location != nullptr ? location : "");
+    return Result::Ok;
+}
+
 Result IdentifyDevice(bool updateMode, PenInfo& info) {
     if (Search().Busy()) {
         LogFailure(std::string(updateMode ? "update-mode " : "") +
@@ -216,6 +231,7 @@ Result IdentifyDevice(bool updateMode, PenInfo& info) {
         return Result::ModeChangeFailed;
     }
     CQuillDevice device(updateMode);
+    device.strWantedLocation = ChosenLocation();
     const Result opened = device.Open();
     if (opened != Result::Ok) return opened;
     info = device.Identity();

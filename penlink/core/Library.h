@@ -21,8 +21,9 @@ namespace penlink {
 // state and marks the library initialised. Returns Result::Ok.
 Result Init();
 
-// FWUOpenDevice: identifies a pen in normal mode, tells it to switch and
-// starts the search (FindFWUDevice) that posts to target. Returns Ok when the
+// FWUOpenDevice: identifies a pen in normal mode (at the chosen location, if
+// any), tells it to switch and starts the search (FindFWUDevice) that posts
+// to target and takes only the pen at the switched pen's location. Returns Ok when the
 // search runs, NotInitialized before Init, ModeChangeFailed when the pen
 // could not be identified, is not supported or refused the switch, or when
 // the search could not be started.
@@ -68,6 +69,11 @@ Result CloseDevice();
 // FWUDestroyNotifyTarget, before the target goes: a search started for it
 // posts nothing, even to a new target that gets the same handle. Any thread.
 void ForgetTarget(void* target);
+
+// FWUSelectDevice: the location that FWUOpenDevice, its search and the
+// identify calls consider from now on (null or empty: any). Kept by Init.
+// Returns Ok.
+Result SelectLocation(const char* location);
 
 // FWUIdentifyDevice (updateMode false) and FWUIdentifyUpdateModeDevice:
 // identify a pen in the given mode without switching it and without touching

@@ -68,6 +68,7 @@ ProbeStatus EmulatedBus::Probe(const std::string& path, HidProbe& probe, SysErro
     probe.versionNumber = 0x0100;
     probe.inputReportLength = device->InputLength();
     probe.outputReportLength = device->OutputLength();
+    probe.location = device->Location();
     return ProbeStatus::Ok;
 }
 

@@ -8,12 +8,13 @@
 namespace penlink::emulator {
 
 EmulatedDevice::EmulatedDevice(std::string name, uint16_t vendorId, uint16_t productId,
-                               uint16_t inputLength, uint16_t outputLength)
+                               uint16_t inputLength, uint16_t outputLength, std::string location)
     : m_name(std::move(name)),
       m_vendorId(vendorId),
       m_productId(productId),
       m_inputLength(inputLength),
-      m_outputLength(outputLength) {}
+      m_outputLength(outputLength),
+      m_location(std::move(location)) {}
 
 std::string EmulatedDevice::Path() const {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -30,7 +30,7 @@ struct ListingFaults {
 class EmulatedDevice {
 public:
     EmulatedDevice(std::string name, uint16_t vendorId, uint16_t productId,
-                   uint16_t inputLength, uint16_t outputLength);
+                   uint16_t inputLength, uint16_t outputLength, std::string location = {});
     virtual ~EmulatedDevice() = default;
     EmulatedDevice(const EmulatedDevice&) = delete;
     EmulatedDevice& operator=(const EmulatedDevice&) = delete;
@@ -45,6 +45,9 @@ public:
     uint16_t ProductId() const;
     uint16_t InputLength() const { return m_inputLength; }
     uint16_t OutputLength() const { return m_outputLength; }
+    // Where the device is plugged in; it keeps it when it leaves and comes
+    // back. Any thread.
+    const std::string& Location() const { return m_location; }
 
     // Bumped each time the device leaves the bus: connections opened before
     // then fail with DeviceStopped. Any thread.
@@ -103,6 +106,7 @@ private:
     uint16_t m_productId;
     uint16_t m_inputLength;
     uint16_t m_outputLength;
+    const std::string m_location;
     std::atomic<uint64_t> m_generation{0};
     std::atomic<bool> m_onBus{true};
     std::condition_variable m_inputArrived;

@@ -9,12 +9,20 @@ namespace penlink::emulator {
 
 namespace {
 constexpr uint8_t kPenDataReport[] = {0x00, 0x01, 0x10, 0x27, 0x33, 0x04, 0x1C, 0x02};
+
+// The name the bus shows for the pen in a mode: "pen" or "pen-update", with
+// "@LOCATION" after it for a pen that is not at the default location.
+std::string PenName(const PenSetup& setup, bool updateMode) {
+    std::string name = updateMode ? "pen-update" : "pen";
+    if (setup.location != kDefaultPenLocation) name += "@" + setup.location;
+    return name;
 }
+}  // namespace
 
 EmulatedPen::EmulatedPen(const PenSetup& setup, const PenFaults& penFaults)
-    : EmulatedDevice(setup.startInUpdateMode ? "pen-update" : "pen", setup.vendorId,
+    : EmulatedDevice(PenName(setup, setup.startInUpdateMode), setup.vendorId,
                      setup.startInUpdateMode ? setup.updateProductId : setup.normalProductId,
-                     setup.inputLength, setup.outputLength),
+                     setup.inputLength, setup.outputLength, setup.location),
       m_setup(setup),
       m_faults(penFaults),
       m_updateMode(setup.startInUpdateMode) {
@@ -37,7 +45,7 @@ bool EmulatedPen::OnListing() {
         }
     }
     if (back) {
-        ReturnToBus(m_setup.updateProductId, "pen-update");
+        ReturnToBus(m_setup.updateProductId, PenName(m_setup, true));
         RecordEvent("pen back on the bus in firmware-update mode");
     }
     return back;

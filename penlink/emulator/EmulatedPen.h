@@ -14,7 +14,14 @@
 
 namespace penlink::emulator {
 
+// The location of a pen unless its setup names another one.
+inline constexpr const char* kDefaultPenLocation = "emu-port-1";
+
 struct PenSetup {
+    // Where the pen is plugged in. A pen at another location than the
+    // default one carries it in its path too ("emu://pen@LOCATION"), so that
+    // several pens on one bus have paths of their own.
+    std::string location = kDefaultPenLocation;
     uint16_t vendorId = 0;
     uint16_t normalProductId = 0;
     uint16_t updateProductId = 0;

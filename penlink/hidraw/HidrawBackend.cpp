@@ -102,6 +102,30 @@ bool ParseHidId(const std::string& uevent, uint32_t& bus, uint16_t& vendor, uint
     return false;
 }
 
+// The location of a HID device from its uevent file: the line "HID_PHYS=",
+// the physical path that the HID core keeps (the USB port path, such as
+// "usb-0000:00:14.0-1.2/input0", or what a uhid device declared), without
+// the "/inputN" of the interface, which the pen's two modes need not share.
+// Empty when the line is missing or empty.
+std::string ParseHidPhys(const std::string& uevent) {
+    static const char kKey[] = "HID_PHYS=";
+    size_t pos = 0;
+    while (pos < uevent.size()) {
+        const size_t end = std::min(uevent.find('\n', pos), uevent.size());
+        if (uevent.compare(pos, sizeof kKey - 1, kKey) == 0) {
+            std::string phys = uevent.substr(pos + sizeof kKey - 1, end - pos - (sizeof kKey - 1));
+            const size_t slash = phys.rfind("/input");
+            if (slash != std::string::npos && slash + 6 < phys.size() &&
+                phys.find_first_not_of("0123456789", slash + 6) == std::string::npos) {
+                phys.erase(slash);
+            }
+            return phys;
+        }
+        pos = end + 1;
+    }
+    return {};
+}
+
 int OpenRetrying(const std::string& path, int flags) {
     int fd;
     do {
@@ -282,6 +306,7 @@ ProbeStatus HidrawBackend::Probe(const std::string& path, HidProbe& probe, SysEr
             return ProbeStatus::AttributesFailed;
         }
         if (bus == kBusUsb) result.versionNumber = ReadReleaseNumber(deviceDir);
+        result.location = ParseHidPhys(uevent);
 
         ReportDescriptorInfo info;
         if (!ReadDescriptorInfo(deviceDir, path, info, err)) return ProbeStatus::CapsFailed;

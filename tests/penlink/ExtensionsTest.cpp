@@ -33,7 +33,8 @@ std::vector<int> CallEverything() {
             FWUSendFirmware(&byte, 1),
             FWUCloseDevice(),
             FWUIdentifyDevice(&info),
-            FWUSetProgressCallback(nullptr, nullptr)};
+            FWUSetProgressCallback(nullptr, nullptr),
+            FWUSelectDevice("elsewhere")};
 }
 
 // Runs the std::function<void(unsigned)> behind context with the bytes sent.
@@ -143,7 +144,7 @@ TEST_F(ExtensionsTest, EnumerationListsPensInBothModesOnly) {
 }
 
 TEST_F(ExtensionsTest, CallsThatOverlapARunningCallAreRefusedAndChangeNothing) {
-    const std::vector<int> refused(7, ORVANE_ERROR_MODE_CHANGE_FAILED);
+    const std::vector<int> refused(8, ORVANE_ERROR_MODE_CHANGE_FAILED);
     auto setup = PenFor50Ms();
     setup.startInUpdateMode = true;
     auto pen = AddPen(setup);
@@ -202,6 +203,44 @@ TEST_F(ExtensionsTest, CallsThatOverlapARunningCallAreRefusedAndChangeNothing) {
     ResetLibrary();
     EXPECT_EQ(bus->Violations().size(), 1u);
     SetUp();  // a fresh bus, without the violation
+}
+
+// Two pens: one left in firmware-update mode by an interrupted update, listed
+// first, and one in normal mode at another port. The image goes to the pen
+// whose versions were read; choosing the other one by its location
+// recovers it, and the first is left alone.
+TEST_F(ExtensionsTest, SearchTakesThePenAtTheSwitchedPensLocationOrTheChosenOne) {
+    auto leftSetup = PenFor50Ms();
+    leftSetup.location = "emu-port-3";
+    leftSetup.startInUpdateMode = true;
+    auto left = AddPen(leftSetup);
+    auto pen = AddPen();
+    const std::vector<uint8_t> image(1000, 0xA5);
+    auto update = [&] {
+        ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+        ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+        ASSERT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+        ASSERT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+        ASSERT_EQ(FWUSendFirmware(const_cast<uint8_t*>(image.data()), 1000), ORVANE_ERROR_NONE);
+        ASSERT_EQ(FWUCloseDevice(), ORVANE_ERROR_NONE);
+    };
+    update();
+    EXPECT_EQ(pen->ReceivedImage(), image);
+    EXPECT_EQ(left->BlocksReceived() + left->FinishCount(), 0u);
+
+    ASSERT_EQ(FWUSelectDevice("emu-port-3"), ORVANE_ERROR_NONE);
+    tagFWUDEVICEINFO info{};
+    EXPECT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_DEVICE_NOT_FOUND);  // not in normal mode
+    const unsigned finishes = pen->FinishCount();
+    update();  // FWUInit keeps the choice
+    EXPECT_EQ(left->ReceivedImage(), image);
+    EXPECT_EQ(pen->FinishCount(), finishes);
+
+    ASSERT_EQ(FWUSelectDevice("emu-port-9"), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    EXPECT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_NOT_FOUND));
+    EXPECT_EQ(FWUSelectDevice(nullptr), ORVANE_ERROR_NONE);
 }
 
 #ifndef _WIN32

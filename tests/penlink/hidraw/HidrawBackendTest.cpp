@@ -130,6 +130,12 @@ TEST(HidrawProbe, ReadsIdsReleaseAndReportLengths) {
     tree.AddDevice(1, Uevent("HID_ID=0003:0000abcd:00000002"), kVendorDescriptor);
     // Bluetooth: no USB release number to read.
     tree.AddDevice(2, Uevent("HID_ID=0005:00001209:00000002"), kVendorDescriptor);
+    // Locations: the USB port without the interface; a uhid device's own
+    // name, kept whole; none.
+    tree.AddDevice(3, "HID_ID=0003:00001209:00000001\nHID_PHYS=usb-0000:00:14.0-1.2/input12\n",
+                   kVendorDescriptor);
+    tree.AddDevice(4, "HID_ID=0003:00001209:00000001\nHID_PHYS=virtual/inputs\n", kVendorDescriptor);
+    tree.AddDevice(5, "HID_ID=0003:00001209:00000001\nHID_PHYS=\n", kVendorDescriptor);
 
     HidrawBackend backend = tree.Backend();
     HidProbe probe;
@@ -147,6 +153,13 @@ TEST(HidrawProbe, ReadsIdsReleaseAndReportLengths) {
 
     ASSERT_EQ(backend.Probe(tree.Node(2), probe, err), ProbeStatus::Ok) << err.call;
     EXPECT_EQ(probe.versionNumber, 0);
+
+    const std::pair<unsigned, const char*> locations[] = {
+        {0, "usb-1"}, {3, "usb-0000:00:14.0-1.2"}, {4, "virtual/inputs"}, {5, ""}};
+    for (const auto& [node, location] : locations) {
+        ASSERT_EQ(backend.Probe(tree.Node(node), probe, err), ProbeStatus::Ok) << err.call;
+        EXPECT_EQ(probe.location, location) << "hidraw" << node;
+    }
 }
 
 TEST(HidrawProbe, MissingNodeFailsTheOpenStep) {

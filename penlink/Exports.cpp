@@ -145,6 +145,7 @@ ORVANE_ERROR FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context) {
         out.wOutputLength = probe.outputReportLength;
         out.pszPath = path.c_str();
         out.pszLocation = probe.location.c_str();
+        out.dwFlags = 0;
         callback(context, &out);
     }));
 }

@@ -222,6 +222,9 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUIdentifyUpdateModeDevice(tagFWUDEVICEIN
 #define FWU_MODE_NORMAL 1
 #define FWU_MODE_UPDATE 2
 
+// dwFlags of FWUDEVICEENTRY.
+#define FWU_ENTRY_HELD 1  // another updater holds this pen: this process writes nothing to it
+
 // One HID interface that matches the pen's IDs.
 typedef struct tagFWUDEVICEENTRY {
     uint16_t wVendorID;
@@ -234,6 +237,7 @@ typedef struct tagFWUDEVICEENTRY {
     // the same in both of its modes, the value FWUSelectDevice takes. Empty,
     // never null, where the platform tells none.
     const char* pszLocation;
+    uint32_t dwFlags;         // FWU_ENTRY_* bits
 } FWUDEVICEENTRY;
 
 typedef void(PENLINK_CALL* FWU_DEVICE_CALLBACK)(void* context, const FWUDEVICEENTRY* entry);

@@ -5,20 +5,25 @@
 # distribution's kernel in QEMU (TCG) with a busybox initramfs made now, the
 # host's / as the guest's read-only root over virtio-9p, and runs there.
 #   run-kernel-test.sh VIRTUALPEN PENFLASH CLIENT EMULATED_LIBDIR
-#   run-kernel-test.sh --wine VIRTUALPEN PENFLASH_EXE
-# The second form updates the virtual pen with the Windows penflash.exe under
-# Wine, through Wine's own HID stack, always in the guest.
+#   run-kernel-test.sh --wine VIRTUALPEN PENFLASH_EXE DRIVER_EXE FLASHWIZARD_EXE PENLINK_DLL WIZARD_IMAGE
+# The second form, always in the guest and through Wine's own HID stack,
+# updates the virtual pen with the Windows penflash.exe, then drives
+# FlashWizard.exe (carrying WIZARD_IMAGE) on the real PENLINK_DLL with the
+# wizard driver DRIVER_EXE: an update, a refused pen, an unplug.
 # Exit 0 passed, 1 failed, 77 skipped (a part is missing; with CI=true that
 # fails instead). Needs: qemu-system-x86, linux-image-amd64, busybox-static,
 # kmod; with --wine also wine64, xvfb and udev.
 set -u
 if [ "$1" = --wine ]; then
-    vp=$2 wine=$3 penflash= client= emulated=
+    vp=$2 wine=$3 driver=$4 wizard=$5 dll=$6 wizard_image=$7 penflash= client= emulated=
 else
-    vp=$1 penflash=$2 client=$3 emulated=$4 wine=
+    vp=$1 penflash=$2 client=$3 emulated=$4 wine= driver= wizard= dll= wizard_image=
 fi
 here=$(cd "$(dirname "$0")" && pwd)
-budget=${PENLINK_KERNEL_TEST_SECONDS:-300}
+# The Wine form starts Wine programs (and the wizard three times) under TCG.
+default_budget=300
+[ -n "$wine" ] && default_budget=480
+budget=${PENLINK_KERNEL_TEST_SECONDS:-$default_budget}
 started=$SECONDS
 scenarios="normal update-mode never-returns refused silent bad-start-ack bad-image-ack slow-image-ack unplug-during-transfer"
 
@@ -78,6 +83,7 @@ report() {
     if [ -n "$wine_ms" ]; then
         echo "kernel test: transfer of 53,257 bytes by penflash.exe through Wine's HID stack: $wine_ms ms"
     fi
+    sed -n 's/^wizard \([^ ]*\) \([0-9]*\) s:.*/kernel test: FlashWizard.exe run \1: \2 s/p' "$out/summary" 2>/dev/null
     echo "kernel test: took $((SECONDS - started)) s"
     if [ "$(cat "$out/status" 2>/dev/null)" = 0 ]; then
         echo "kernel test: passed"
@@ -87,6 +93,13 @@ report() {
     for f in "$out"/*.transcript; do
         [ -e "$f" ] && { echo "---- last lines of $(basename "$f")"; tail -n 5 "$f"; }
     done
+    # Screenshots of failed wizard runs go beside the build's others.
+    if [ -n "$wine" ] && ls "$out"/*.png >/dev/null 2>&1; then
+        local shots
+        shots=$(cd "$(dirname "$wine")/.." && pwd)/screenshots
+        mkdir -p "$shots" && cp "$out"/*.png "$shots"/ &&
+            echo "kernel test: screenshots of the failed wizard runs in $shots: $(cd "$out" && echo *.png)"
+    fi
     exit 1
 }
 
@@ -165,7 +178,8 @@ chmod +x "$root/init"
     { echo "kernel test: cannot make the initramfs"; exit 1; }
 # The folders under the host's /tmp that the guest must see: the tree and
 # the programs' folders (relative to /tmp, one a line).
-for d in "$(cd "$here/../.." && pwd)" $(for f in "$vp" "$penflash" "$client" "$wine"; do
+for d in "$(cd "$here/../.." && pwd)" $(for f in "$vp" "$penflash" "$client" "$wine" "$driver" \
+        "$wizard" "$dll" "$wizard_image"; do
         [ -n "$f" ] && cd "$(dirname "$f")" && pwd; done); do
     case $d in /tmp/*) echo "${d#/tmp/}" ;; esac
 done | sort -u >"$work/out/keep"
@@ -176,7 +190,8 @@ if [ -n "$wine" ]; then
     cpu=Westmere memory=2048
     cat >"$work/out/job.sh" <<JOB
 #!/bin/bash
-exec "$here/kernel-wine.sh" "$vp" "$wine" /tmp/results/image.bin /tmp/results
+exec "$here/kernel-wine.sh" "$vp" "$wine" /tmp/results/image.bin /tmp/results \
+    "$driver" "$wizard" "$dll" "$wizard_image"
 JOB
     # The prefix, made here while the guest boots: Wine's bus must not try
     # SDL (there is no libSDL2), or it never starts its udev/hidraw bus.

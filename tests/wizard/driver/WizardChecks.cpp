@@ -91,7 +91,8 @@ void AdvanceToExplanationPage(HWND frame) {
         << ::testing::PrintToString(PageTexts(VisiblePage(frame)));
 }
 
-void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs) {
+void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs,
+                              DWORD exitMs) {
     const MessageBoxState box = run.WaitForMessageBox(timeoutMs);
     ASSERT_NE(box.window, nullptr) << "no message box";
     EXPECT_EQ(box.caption, kCaption);
@@ -99,7 +100,7 @@ void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeout
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     EXPECT_TRUE(box.hasIcon);
     Answer(box, IDOK);
-    EXPECT_TRUE(run.WaitForExit(kStepMs)) << "the wizard did not end after OK";
+    EXPECT_TRUE(run.WaitForExit(exitMs)) << "the wizard did not end after OK";
 }
 
 void ExpectCancelAnsweredNoChangesNothing(WizardRun& run, HWND frame) {

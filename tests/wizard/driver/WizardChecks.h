@@ -37,9 +37,11 @@ HWND StartAtWelcomePage(WizardRun& run, POINT origin, bool onTop);
 // "&Update"). Fails the test when it does not get there.
 void AdvanceToExplanationPage(HWND frame);
 
-// Waits for a message box with text, the wizard's caption, an icon and the
-// one button OK, presses OK and checks that the wizard then ends.
-void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs);
+// Waits up to timeoutMs for a message box with text, the wizard's caption,
+// an icon and the one button OK, presses OK and checks that the wizard then
+// ends within exitMs.
+void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs,
+                              DWORD exitMs = kStepMs);
 
 // Presses Cancel, answers No and checks that the wizard goes on with the
 // same page and the same buttons.

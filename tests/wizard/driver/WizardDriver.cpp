@@ -137,6 +137,19 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 WizardRun::WizardRun(const std::string& scenario, const std::string& name, bool usableTemp,
                      const std::map<std::wstring, std::wstring>& environment,
                      WizardLibrary library) {
+    std::map<std::wstring, std::wstring> variables = environment;
+    variables[L"PENLINK_EMULATOR"] = Widen(scenario);
+    Start(OwnDirectory() + (library == WizardLibrary::Emulated ? L"\\emulated\\FlashWizard.exe"
+                                                               : L"\\FlashWizard.exe"),
+          name, usableTemp, variables);
+}
+
+WizardRun::WizardRun(const std::wstring& program, const std::string& name) {
+    Start(program, name, true, {});
+}
+
+void WizardRun::Start(const std::wstring& program, const std::string& name, bool usableTemp,
+                      std::map<std::wstring, std::wstring> variables) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     m_folder = std::wstring(temp) + L"flashwizard-" + Widen(name) + L"-" +
@@ -148,15 +161,13 @@ WizardRun::WizardRun(const std::string& scenario, const std::string& name, bool 
         ADD_FAILURE() << "cannot make the run's folder";
         return;
     }
-    std::map<std::wstring, std::wstring> variables = environment;
-    variables[L"PENLINK_EMULATOR"] = Widen(scenario);
-    variables[L"PENLINK_EMULATOR_LOG"] = m_transcriptPath;
+    // A scenario of the emulated pen comes with its transcript.
+    if (variables.count(L"PENLINK_EMULATOR") != 0) {
+        variables[L"PENLINK_EMULATOR_LOG"] = m_transcriptPath;
+    }
     variables[L"TMP"] = m_tempDir;
     variables[L"TEMP"] = m_tempDir;
     std::wstring block = EnvironmentWith(variables);
-    const std::wstring program = OwnDirectory() + (library == WizardLibrary::Emulated
-                                                       ? L"\\emulated\\FlashWizard.exe"
-                                                       : L"\\FlashWizard.exe");
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -1,7 +1,8 @@
 // Drives FlashWizard.exe as its user would, from another process: starts it
-// beside the emulated Penlink.dll with a scenario of the emulated pen, finds
-// its windows, reads their texts and button states, presses buttons,
-// answers its message boxes and reads the pen's transcript afterwards.
+// beside the emulated Penlink.dll with a scenario of the emulated pen (or a
+// given copy of it as it is), finds its windows, reads their texts and button
+// states, presses buttons, answers its message boxes and reads the pen's
+// transcript afterwards.
 //
 // Windows of the wizard are only read (texts, styles, ids, focus) and sent
 // the messages that a click sends; nothing waits on the wizard's thread, so
@@ -76,10 +77,10 @@ enum class WizardLibrary {
     Real,      // the copy beside the real library
 };
 
-// The wizard process with a scenario of the emulated pen. The run's files
-// (the transcript and the temporary directory given to the wizard as TMP)
-// live in a folder of its own, removed when the run ends unless the test
-// failed.
+// The wizard process, on a scenario of the emulated pen or on the library
+// beside a given copy. The run's files (the transcript and the temporary
+// directory given to the wizard as TMP) live in a folder of its own, removed
+// when the run ends unless the test failed.
 class WizardRun {
 public:
     // Starts FlashWizard.exe from the emulated folder beside this program
@@ -91,6 +92,9 @@ public:
     WizardRun(const std::string& scenario, const std::string& name, bool usableTemp = true,
               const std::map<std::wstring, std::wstring>& environment = {},
               WizardLibrary library = WizardLibrary::Emulated);
+    // Starts the wizard at program on whatever Penlink.dll lies beside it,
+    // with no emulator variables (so there is no transcript); TMP as above.
+    WizardRun(const std::wstring& program, const std::string& name);
     // Ends a wizard still running (TerminateProcess) and cleans up.
     ~WizardRun();
     WizardRun(const WizardRun&) = delete;
@@ -125,6 +129,11 @@ public:
     std::vector<std::string> Transcript() const;
 
 private:
+    // Makes the run's folder and starts program with variables added to
+    // this process's environment.
+    void Start(const std::wstring& program, const std::string& name, bool usableTemp,
+               std::map<std::wstring, std::wstring> variables);
+
     std::wstring m_folder;
     std::wstring m_tempDir;
     std::wstring m_transcriptPath;

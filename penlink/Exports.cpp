@@ -136,7 +136,8 @@ ORVANE_ERROR FWUIdentifyUpdateModeDevice(tagFWUDEVICEINFO* pInfo) {
 
 ORVANE_ERROR FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context) {
     if (callback == nullptr) return ORVANE_ERROR_DEVICE_NOT_FOUND;
-    return ToError(EnumDevices([&](const std::string& path, const HidProbe& probe, bool update) {
+    return ToError(EnumDevices([&](const std::string& path, const HidProbe& probe, bool update,
+                                   bool heldElsewhere) {
         FWUDEVICEENTRY out{};
         out.wVendorID = probe.vendorId;
         out.wProductID = probe.productId;
@@ -145,7 +146,7 @@ ORVANE_ERROR FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context) {
         out.wOutputLength = probe.outputReportLength;
         out.pszPath = path.c_str();
         out.pszLocation = probe.location.c_str();
-        out.dwFlags = 0;
+        out.dwFlags = heldElsewhere ? FWU_ENTRY_HELD : 0;
         callback(context, &out);
     }));
 }
@@ -154,6 +155,12 @@ ORVANE_ERROR FWUSelectDevice(const char* pszLocation) {
     const ExportGate gate("FWUSelectDevice");
     if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     return ToError(SelectLocation(pszLocation));
+}
+
+ORVANE_ERROR FWUHoldPen(int hold) {
+    const ExportGate gate("FWUHoldPen");
+    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
+    return ToError(HoldPen(hold != 0));
 }
 
 #ifndef _WIN32

@@ -1,6 +1,7 @@
 #include "FWUState.h"
 
 #include "ExportGate.h"
+#include "PenClaim.h"
 #include "SearchThread.h"
 #include "SystemServices.h"
 
@@ -63,6 +64,8 @@ void ResetLibrary() {
     g_FWUState.bUpdateStarted.store(false);
     SetChosenLocation({});
     SetSearchLocation({});
+    PenClaim().Release();
+    PenClaim().SetKeepAfterClose(false);
     g_FWUState.bInitialized.store(false);
 }
 

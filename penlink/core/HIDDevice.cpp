@@ -42,7 +42,8 @@ Result CHIDDevice::FindDevice(std::string& path) {
         Caps.InputReportByteLength = probe.inputReportLength;
         Caps.OutputReportByteLength = probe.outputReportLength;
         if (Matches(probe.vendorId, probe.productId) &&
-            (strWantedLocation.empty() || probe.location == strWantedLocation)) {
+            (strWantedLocation.empty() || probe.location == strWantedLocation) &&
+            (!admit || admit(probe.location))) {
             path = entry.path;
             strLocation = probe.location;
             return Result::Ok;

@@ -5,6 +5,7 @@
 #define PENLINK_HIDDEVICE_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +36,7 @@ public:
     virtual Result Open();
 
     // Walks the interface list from dwMemberIndex and stops at the first
-    // match (at strWantedLocation, when that is set), leaving its path in
+    // match (at strWantedLocation, when that is set, and admitted), leaving its path in
     // path, its lengths in Caps and its location in strLocation. Returns
     // Result::Ok or Result::DeviceNotFound.
     Result FindDevice(std::string& path);
@@ -52,6 +53,10 @@ public:
     // the platform tells none).
     std::string strWantedLocation;
     std::string strLocation;
+    // Set before Open: asked with each matching interface's location before
+    // it is taken; false passes over it as if it did not match. Used to keep
+    // off pens that another updater holds.
+    std::function<bool(const std::string& location)> admit;
     std::unique_ptr<HidConnection> hDevice;
     std::vector<HidInterface> hDevInfo;  // the list made by the last FindDevice
     bool bListMade = false;

@@ -5,6 +5,7 @@
 
 #include "DebugLog.h"
 #include "FWUState.h"
+#include "PenClaim.h"
 #include "ReportCodec.h"
 #include "SearchThread.h"
 #include "SystemServices.h"
@@ -50,6 +51,16 @@ bool HoldsRefusedPen() {
     return device != nullptr && !Search().Busy() && !device->IsSupportedDevice();
 }
 
+// True when the first pen in firmware-update mode at location (empty: any) is
+// one that another updater holds: a second updater that comes after the
+// first one's switch. Nothing is opened.
+bool UpdateModePenHeldElsewhere(const std::string& location) {
+    CQuillDevice look(true);
+    look.strWantedLocation = location;
+    std::string path;
+    return look.FindDevice(path) == Result::Ok && PenClaim().HeldElsewhere(look.strLocation);
+}
+
 // Sends the closing command to device. Returns Ok or FinishFailed.
 Result SendFinish(CQuillDevice& device) {
     if (!device.IsSupportedDevice() || !device.WriteReport(sizeof kCmdFinish, kCmdFinish)) {
@@ -61,9 +72,12 @@ Result SendFinish(CQuillDevice& device) {
 }  // namespace
 
 Result Init() {
-    std::string chosen = ChosenLocation();  // the caller's choice outlives FWUInit
+    // The caller's choices outlive FWUInit; the pen's lock does not.
+    std::string chosen = ChosenLocation();
+    const bool hold = PenClaim().KeepAfterClose();
     ResetLibrary();
     SetChosenLocation(std::move(chosen));
+    PenClaim().SetKeepAfterClose(hold);
     g_FWUState.bInitialized.store(true);
     return Result::Ok;
 }
@@ -86,23 +100,37 @@ Result OpenDevice(void* target) {
     state.hTargetWnd.store(target);
     const std::string chosen = ChosenLocation();
     device->strWantedLocation = chosen;
+    // The pen's lock is taken before anything is written to it; a pen that
+    // another updater holds ends the call.
+    bool heldElsewhere = false;
+    device->admit = [&heldElsewhere](const std::string& location) {
+        heldElsewhere = heldElsewhere || PenClaim().Claim(location) != Result::Ok;
+        return !heldElsewhere;
+    };
     const Result opened = device->Open();
     // The search takes only the pen at the switched pen's location, so that
     // the image goes to the pen whose versions the caller read.
-    SetSearchLocation(opened == Result::Ok && !device->strLocation.empty() ? device->strLocation
-                                                                           : chosen);
+    const std::string searchLocation =
+        opened == Result::Ok && !device->strLocation.empty() ? device->strLocation : chosen;
+    SetSearchLocation(searchLocation);
     if (opened == Result::Ok) {
         SetIdentity(*device);
         if (device->RequestUpdateMode() != Result::Ok) {
+            PenClaim().Release();
             return Result::ModeChangeFailed;  // the object stays for inspection
         }
         state.bSwitchRequested.store(true);
-    } else if (opened != Result::DeviceNotFound) {
+    } else if (opened != Result::DeviceNotFound || heldElsewhere ||
+               UpdateModePenHeldElsewhere(searchLocation)) {
         DestroyDevice();
+        PenClaim().Release();
         return Result::ModeChangeFailed;
     }
     DestroyDevice();
-    if (!Search().Start(&FindFWUDevice, target)) return Result::ModeChangeFailed;
+    if (!Search().Start(&FindFWUDevice, target)) {
+        PenClaim().Release();
+        return Result::ModeChangeFailed;
+    }
     return Result::Ok;
 }
 
@@ -124,6 +152,8 @@ void FindFWUDevice() {
             LogFailure("out of memory for a device object");
         } else {
             device->strWantedLocation = location;
+            // A pen that another updater holds is passed over.
+            device->admit = [](const std::string& at) { return PenClaim().Claim(at) == Result::Ok; };
             state.pQuillDev.store(device);
             result = device->Open();
         }
@@ -204,17 +234,34 @@ Result SetProgressCallback(BlockSentCallback callback) {
     return Result::Ok;
 }
 
+namespace {
+
+// The closing command to the object held, if any. Only a pen in
+// firmware-update mode takes it; a normal-mode object left by an opening
+// that failed gets nothing. Returns Ok or FinishFailed.
+Result CloseHeldDevice() {
+    CQuillDevice* device = g_FWUState.pQuillDev.load();
+    if (device == nullptr) return Result::Ok;
+    if (!device->bUpdateMode) return device->IsSupportedDevice() ? Result::Ok : Result::FinishFailed;
+    return SendFinish(*device);
+}
+
+}  // namespace
+
 Result CloseDevice() {
     g_FWUState.bStopSearch.store(true);
     Services().Sleep(CurrentTiming().closePauseMs);
     Search().Stop(false);  // a running search ends after its current try
     g_FWUState.bUpdateStarted.store(false);
-    CQuillDevice* device = g_FWUState.pQuillDev.load();
-    if (device == nullptr) return Result::Ok;
-    // Only a pen in firmware-update mode takes the closing command; a
-    // normal-mode object left by an opening that failed gets nothing.
-    if (!device->bUpdateMode) return device->IsSupportedDevice() ? Result::Ok : Result::FinishFailed;
-    return SendFinish(*device);
+    const Result closed = CloseHeldDevice();
+    if (!PenClaim().KeepAfterClose()) PenClaim().Release();
+    return closed;
+}
+
+Result HoldPen(bool hold) {
+    PenClaim().SetKeepAfterClose(hold);
+    if (!hold && g_FWUState.bStopSearch.load()) PenClaim().Release();  // closed already
+    return Result::Ok;
 }
 
 void ForgetTarget(void* target) { Search().Forget(target); }
@@ -232,13 +279,23 @@ Result IdentifyDevice(bool updateMode, PenInfo& info) {
     }
     CQuillDevice device(updateMode);
     device.strWantedLocation = ChosenLocation();
+    bool heldElsewhere = false;
+    device.admit = [&heldElsewhere](const std::string& location) {
+        heldElsewhere = heldElsewhere || PenClaim().HeldElsewhere(location);
+        return !heldElsewhere;
+    };
     const Result opened = device.Open();
+    if (heldElsewhere) {
+        LogFailure("identification refused: another updater holds the pen");
+        return Result::ModeChangeFailed;
+    }
     if (opened != Result::Ok) return opened;
     info = device.Identity();
     return device.IsSupportedDevice() ? Result::Ok : Result::ModeChangeFailed;
 }
 
 Result EnumDevices(const InterfaceVisitor& visit) {
+    // Whether another updater holds each pen is told beside it.
     HidBackend& backend = Backend();
     std::vector<HidInterface> list;
     SysError err;
@@ -251,10 +308,9 @@ Result EnumDevices(const InterfaceVisitor& visit) {
     for (const HidInterface& entry : list) {
         HidProbe probe;
         if (!entry.pathOk || backend.Probe(entry.path, probe, err) != ProbeStatus::Ok) continue;
-        if (normal.Matches(probe.vendorId, probe.productId)) {
-            visit(entry.path, probe, false);
-        } else if (update.Matches(probe.vendorId, probe.productId)) {
-            visit(entry.path, probe, true);
+        const bool isNormal = normal.Matches(probe.vendorId, probe.productId);
+        if (isNormal || update.Matches(probe.vendorId, probe.productId)) {
+            visit(entry.path, probe, !isNormal, PenClaim().HeldElsewhere(probe.location));
         }
     }
     return Result::Ok;

@@ -21,9 +21,11 @@ namespace penlink {
 // state and marks the library initialised. Returns Result::Ok.
 Result Init();
 
-// FWUOpenDevice: identifies a pen in normal mode (at the chosen location, if
-// any), tells it to switch and starts the search (FindFWUDevice) that posts
-// to target and takes only the pen at the switched pen's location. Returns Ok when the
+// FWUOpenDevice: takes the pen's lock, identifies the pen in normal mode (at
+// the chosen location, if any), tells it to switch and starts the search
+// (FindFWUDevice) that posts to target and takes only the pen at the
+// switched pen's location. ModeChangeFailed also when another updater holds
+// the pen (nothing written); the lock is let go on every failure. Returns Ok when the
 // search runs, NotInitialized before Init, ModeChangeFailed when the pen
 // could not be identified, is not supported or refused the switch, or when
 // the search could not be started.
@@ -60,11 +62,15 @@ Result SendFirmwareWithProgress(const uint8_t* pImage, int nLength);
 Result SetProgressCallback(BlockSentCallback callback);
 
 // FWUCloseDevice: stops a running search after its current try, pauses and
-// sends the closing command to a pen held in firmware-update mode. Returns Ok
-// (also with no pen, and with a normal-mode pen that did not switch, which
-// gets nothing) or FinishFailed (the write failed, or the pen held was
-// refused).
+// sends the closing command to a pen held in firmware-update mode, then lets
+// go of the pen's lock unless HoldPen asked to keep it. Returns Ok (also with
+// no pen, and with a normal-mode pen that did not switch, which gets
+// nothing) or FinishFailed (the write failed, or the pen held was refused).
 Result CloseDevice();
+
+// FWUHoldPen: with hold, CloseDevice keeps the pen's lock; without, a lock
+// kept after CloseDevice is let go now. Returns Ok.
+Result HoldPen(bool hold);
 
 // FWUDestroyNotifyTarget, before the target goes: a search started for it
 // posts nothing, even to a new target that gets the same handle. Any thread.
@@ -83,10 +89,11 @@ Result SelectLocation(const char* location);
 Result IdentifyDevice(bool updateMode, PenInfo& info);
 
 // FWUEnumDevices: calls visit for each interface that matches the pen's IDs
-// in either mode (updateMode says which), in the platform's order. Returns
+// in either mode (updateMode says which; heldElsewhere, whether another
+// updater holds its lock), in the platform's order. Returns
 // Ok, or DeviceNotFound when the list cannot be made. Any thread.
-using InterfaceVisitor =
-    std::function<void(const std::string& path, const HidProbe& probe, bool updateMode)>;
+using InterfaceVisitor = std::function<void(const std::string& path, const HidProbe& probe,
+                                            bool updateMode, bool heldElsewhere)>;
 Result EnumDevices(const InterfaceVisitor& visit);
 
 }  // namespace penlink

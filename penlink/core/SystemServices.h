@@ -10,6 +10,7 @@
 #define PENLINK_SYSTEMSERVICES_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "SysError.h"
@@ -22,6 +23,15 @@ constexpr uintptr_t kSearchFound = 1;
 constexpr uintptr_t kSearchNotFound = 2;
 constexpr intptr_t kNotFoundAfterSwitch = 1;
 constexpr intptr_t kNotFoundNoDevice = 2;
+
+// A pen's lock (see LockPen), held until it is destroyed.
+class PenLock {
+public:
+    virtual ~PenLock() = default;
+};
+
+// What LockPen found.
+enum class PenLockStatus { Taken, HeldElsewhere, Unavailable };
 
 class SystemServices {
 public:
@@ -50,6 +60,17 @@ public:
     // process exit); false elsewhere. Nothing may then wait for a thread or
     // take a lock that one of them may have held.
     virtual bool ProcessExiting() = 0;
+
+    // Takes, without waiting, the lock that keeps other updaters (other
+    // processes, of any user) off the pen at location; an empty location
+    // takes the one lock of the whole computer, which excludes every pen's
+    // lock and is excluded by each of them. The system releases it when its
+    // process ends. Returns the lock with status Taken; null with
+    // HeldElsewhere when another holder has it (for a pen's lock, also when
+    // another holds the computer's); null with Unavailable and err filled
+    // when the lock cannot be made at all.
+    virtual std::unique_ptr<PenLock> LockPen(const std::string& location, PenLockStatus& status,
+                                             SysError& err) = 0;
 };
 
 // The operating system's own services. Defined once per operating system.

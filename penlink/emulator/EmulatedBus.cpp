@@ -106,4 +106,51 @@ bool EmulatedBus::PostSearchResult(void* target, uintptr_t wParam, intptr_t lPar
 
 bool EmulatedBus::ProcessExiting() { return OsServices().ProcessExiting(); }
 
+namespace {
+
+// A lock of the bus: its location stays in the table until it is released.
+template <typename Table>
+class BusLock final : public PenLock {
+public:
+    BusLock(std::shared_ptr<Table> table, std::string location)
+        : m_table(std::move(table)), m_location(std::move(location)) {}
+    ~BusLock() override {
+        std::lock_guard<std::mutex> lock(m_table->mutex);
+        m_table->held.erase(m_table->held.find(m_location));
+    }
+    BusLock(const BusLock&) = delete;
+    BusLock& operator=(const BusLock&) = delete;
+
+private:
+    std::shared_ptr<Table> m_table;
+    const std::string m_location;
+};
+
+}  // namespace
+
+std::unique_ptr<PenLock> EmulatedBus::LockPen(const std::string& location, PenLockStatus& status,
+                                              SysError&) {
+    bool held = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const auto& device : m_devices) {
+            held |= device->faults.lockedByOtherUpdater &&
+                    (location.empty() || device->Location() == location);
+        }
+    }
+    std::lock_guard<std::mutex> lock(m_locks->mutex);
+    const auto& taken = m_locks->held;
+    held |= location.empty() ? !taken.empty() : taken.count(location) > 0 || taken.count("") > 0;
+    if (held) {
+        status = PenLockStatus::HeldElsewhere;
+        m_transcript.Event("the lock of " +
+                           (location.empty() ? std::string("the computer") : location) +
+                           " is held elsewhere");
+        return nullptr;
+    }
+    m_locks->held.insert(location);
+    status = PenLockStatus::Taken;
+    return std::make_unique<BusLock<LockTable>>(m_locks, location);
+}
+
 }  // namespace penlink::emulator

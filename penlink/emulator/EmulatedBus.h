@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,13 @@ public:
     void DebugOutput(const std::u16string& text) override;
     bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override;
     bool ProcessExiting() override;
+    // The locks of this process, kept in the bus: a location's lock is
+    // HeldElsewhere while this process holds it or the computer's lock, or a
+    // device there is lockedByOtherUpdater; the computer's lock while any is
+    // held. Never the system's own locks, so that processes that emulate
+    // pens side by side do not hold each other up.
+    std::unique_ptr<PenLock> LockPen(const std::string& location, PenLockStatus& status,
+                                     SysError& err) override;
 
 private:
     std::shared_ptr<EmulatedDevice> Find(const std::string& path) const;
@@ -53,6 +61,13 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::shared_ptr<EmulatedDevice>> m_devices;
     std::vector<std::u16string> m_debugLines;
+    // The locations whose locks this process holds; shared with the locks,
+    // which may outlive the bus.
+    struct LockTable {
+        std::mutex mutex;
+        std::multiset<std::string> held;
+    };
+    std::shared_ptr<LockTable> m_locks = std::make_shared<LockTable>();
     bool m_forwardDebug = true;
     Transcript m_transcript;
 };

@@ -25,6 +25,7 @@ struct ListingFaults {
     bool attributesFail = false;   // IDs cannot be read
     bool capsFail = false;         // report lengths cannot be read
     bool heldExclusively = false;  // another program holds it: the read/write open fails
+    bool lockedByOtherUpdater = false;  // another updater holds the lock of its location
 };
 
 class EmulatedDevice {

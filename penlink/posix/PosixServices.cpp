@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "FilePenLock.h"
 #include "NotifyTarget.h"
 #include "core/TextCodec.h"
 
@@ -29,6 +30,12 @@ void PosixServices::DebugOutput(const std::u16string& text) {
 bool PosixServices::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
                                      SysError& err) {
     return NotifyTarget::Post(target, wParam, lParam, err);
+}
+
+std::unique_ptr<PenLock> PosixServices::LockPen(const std::string& location,
+                                                PenLockStatus& status, SysError& err) {
+    static const std::string folder = FilePenLock::SharedFolder();
+    return FilePenLock::Take(folder, location, status, err);
 }
 
 SystemServices& OsServices() {

@@ -20,6 +20,9 @@ public:
                           SysError& err) override;
     // Always false: the threads still run while the library unloads.
     bool ProcessExiting() override { return false; }
+    // FilePenLock in FilePenLock::SharedFolder().
+    std::unique_ptr<PenLock> LockPen(const std::string& location, PenLockStatus& status,
+                                     SysError& err) override;
 };
 
 }  // namespace penlink

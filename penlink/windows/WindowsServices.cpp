@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "Penlink.h"
+#include "WinPenLock.h"
 
 namespace {
 std::atomic<bool> g_processExiting{false};
@@ -43,6 +44,16 @@ bool WindowsServices::PostSearchResult(void* target, uintptr_t wParam, intptr_t 
 }
 
 bool WindowsServices::ProcessExiting() { return g_processExiting.load(); }
+
+std::unique_ptr<PenLock> WindowsServices::LockPen(const std::string& location,
+                                                  PenLockStatus& status, SysError& err) {
+    const std::wstring folder = WinPenLock::SharedFolder(err);
+    if (folder.empty()) {
+        status = PenLockStatus::Unavailable;
+        return nullptr;
+    }
+    return WinPenLock::Take(folder, location, status, err);
+}
 
 SystemServices& OsServices() {
     // Never destroyed: a call still running at process exit may use it.

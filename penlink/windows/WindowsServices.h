@@ -19,6 +19,9 @@ public:
                           SysError& err) override;
     // True after DLL_PROCESS_DETACH at process exit.
     bool ProcessExiting() override;
+    // WinPenLock in WinPenLock::SharedFolder().
+    std::unique_ptr<PenLock> LockPen(const std::string& location, PenLockStatus& status,
+                                     SysError& err) override;
 };
 
 }  // namespace penlink

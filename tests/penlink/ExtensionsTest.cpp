@@ -243,6 +243,43 @@ TEST_F(ExtensionsTest, SearchTakesThePenAtTheSwitchedPensLocationOrTheChosenOne)
     EXPECT_EQ(FWUSelectDevice(nullptr), ORVANE_ERROR_NONE);
 }
 
+// A pen whose lock another updater holds, before or after its switch, gets
+// nothing from this one; the pen beside it can still be chosen.
+TEST_F(ExtensionsTest, PenHeldByAnotherUpdaterGetsNothing) {
+    for (const bool switched : {false, true}) {
+        SCOPED_TRACE(switched ? "after its switch" : "before its switch");
+        SetUp();
+        auto heldSetup = PenFor50Ms();
+        heldSetup.startInUpdateMode = switched;
+        auto held = AddPen(heldSetup);
+        held->faults.lockedByOtherUpdater = true;
+        auto freeSetup = heldSetup;
+        freeSetup.location = "emu-port-2";
+        AddPen(freeSetup);
+
+        std::vector<uint32_t> flags;
+        ASSERT_EQ(FWUEnumDevices(
+                      [](void* context, const FWUDEVICEENTRY* e) {
+                          static_cast<std::vector<uint32_t>*>(context)->push_back(e->dwFlags);
+                      },
+                      &flags),
+                  ORVANE_ERROR_NONE);
+        EXPECT_EQ(flags, (std::vector<uint32_t>{FWU_ENTRY_HELD, 0}));
+        const auto identify = switched ? FWUIdentifyUpdateModeDevice : FWUIdentifyDevice;
+        tagFWUDEVICEINFO info{};
+        EXPECT_EQ(identify(&info), ORVANE_ERROR_MODE_CHANGE_FAILED);
+        ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+        EXPECT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_MODE_CHANGE_FAILED);
+        EXPECT_TRUE(Outgoing().empty());
+
+        ASSERT_EQ(FWUSelectDevice("emu-port-2"), ORVANE_ERROR_NONE);
+        EXPECT_EQ(identify(&info), ORVANE_ERROR_NONE);
+        EXPECT_EQ(Outgoing().size(), 1u);
+        TearDown();
+    }
+    SetUp();
+}
+
 #ifndef _WIN32
 TEST_F(ExtensionsTest, ResultGoesOnlyToTheTargetItsSearchWasStartedFor) {
     auto setup = PenFor50Ms();

@@ -254,6 +254,10 @@ public:
         return OsServices().PostSearchResult(target, wParam, lParam, err);
     }
     bool ProcessExiting() override { return false; }
+    std::unique_ptr<PenLock> LockPen(const std::string& location, PenLockStatus& status,
+                                     SysError& err) override {
+        return OsServices().LockPen(location, status, err);
+    }
     std::u16string log;
 };
 

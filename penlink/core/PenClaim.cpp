@@ -1,0 +1,66 @@
+#include "PenClaim.h"
+
+#include "DebugLog.h"
+
+namespace penlink {
+
+namespace {
+
+std::string Named(const std::string& location) {
+    return location.empty() ? "the computer (no pen location is known)" : "the pen at " + location;
+}
+
+}  // namespace
+
+CPenClaim& PenClaim() {
+    static CPenClaim* claim = new CPenClaim;
+    return *claim;
+}
+
+Result CPenClaim::Claim(const std::string& location) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_lock && m_location == location) return Result::Ok;
+    m_lock.reset();
+    PenLockStatus status = PenLockStatus::Unavailable;
+    SysError err;
+    m_lock = Services().LockPen(location, status, err);
+    switch (status) {
+        case PenLockStatus::Taken:
+            m_location = location;
+            return Result::Ok;
+        case PenLockStatus::HeldElsewhere:
+            LogFailure("another updater holds " + Named(location) + ": nothing is written to it");
+            return Result::ModeChangeFailed;
+        case PenLockStatus::Unavailable:
+            break;
+    }
+    LogFailure("locking " + Named(location) + " (the update goes on without the lock)", err);
+    return Result::Ok;
+}
+
+void CPenClaim::Release() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lock.reset();
+    m_location.clear();
+}
+
+bool CPenClaim::HeldElsewhere(const std::string& location) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_lock && (m_location == location || m_location.empty())) return false;
+    PenLockStatus status = PenLockStatus::Unavailable;
+    SysError err;
+    const std::unique_ptr<PenLock> look = Services().LockPen(location, status, err);
+    return status == PenLockStatus::HeldElsewhere;
+}
+
+void CPenClaim::SetKeepAfterClose(bool keep) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_keepAfterClose = keep;
+}
+
+bool CPenClaim::KeepAfterClose() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_keepAfterClose;
+}
+
+}  // namespace penlink

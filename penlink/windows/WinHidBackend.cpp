@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cfgmgr32.h>
 #include <setupapi.h>
 // The MinGW HID header declares its functions without C linkage.
 extern "C" {
@@ -87,6 +88,51 @@ bool InterfacePath(HDEVINFO list, SP_DEVICE_INTERFACE_DATA& data, std::string& p
     return true;
 }
 
+// Where the HID interface at path is plugged in: the USB device above it
+// (the first parent whose ID starts with "USB\\" and names no interface,
+// "&MI_"), by its location information ("Port_#0002.Hub_#0001"), else by
+// the last part of its instance ID, which for a device without a serial
+// number is made from its port. Both are the same for the pen in its two
+// modes, whose vendor and product IDs differ. Empty when there is no such
+// parent (Wine's HID devices have none).
+std::string UsbLocation(const std::string& path) {
+    const DeviceInfoList set(SetupDiCreateDeviceInfoList(nullptr, nullptr),
+                             &SetupDiDestroyDeviceInfoList);
+    if (set.get() == INVALID_HANDLE_VALUE) return {};
+    SP_DEVICE_INTERFACE_DATA iface{};
+    iface.cbSize = sizeof iface;
+    if (!SetupDiOpenDeviceInterfaceW(set.get(), ToWide(path).c_str(), 0, &iface)) return {};
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    DWORD needed = 0;
+    SetupDiGetDeviceInterfaceDetailW(set.get(), &iface, nullptr, 0, &needed, &device);
+    if (device.DevInst == 0) return {};
+    DEVINST node = device.DevInst;
+    for (int level = 0; level < 4; ++level) {
+        DEVINST parent = 0;
+        wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+        if (CM_Get_Parent(&parent, node, 0) != CR_SUCCESS ||
+            CM_Get_Device_IDW(parent, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+            return {};
+        }
+        node = parent;
+        const std::wstring instance(id);
+        if (instance.compare(0, 4, L"USB\\") != 0 || instance.find(L"&MI_") != std::wstring::npos) {
+            continue;
+        }
+        wchar_t where[256] = {};
+        ULONG size = sizeof where - sizeof(wchar_t);
+        if (CM_Get_DevNode_Registry_PropertyW(node, CM_DRP_LOCATION_INFORMATION, nullptr, where,
+                                              &size, 0) == CR_SUCCESS &&
+            where[0] != L'\0') {
+            return FromWide(where, wcsnlen(where, 255));
+        }
+        const size_t last = instance.rfind(L'\\');
+        return FromWide(instance.c_str() + last + 1, instance.size() - last - 1);
+    }
+    return {};
+}
+
 }  // namespace
 
 bool WinHidBackend::ListInterfaces(std::vector<HidInterface>& out, SysError& err) {
@@ -155,6 +201,7 @@ ProbeStatus WinHidBackend::Probe(const std::string& path, HidProbe& probe, SysEr
     probe.versionNumber = attributes.VersionNumber;
     probe.inputReportLength = caps.InputReportByteLength;
     probe.outputReportLength = caps.OutputReportByteLength;
+    probe.location = UsbLocation(path);
     return ProbeStatus::Ok;
 }
 

@@ -27,6 +27,11 @@ constexpr ExitCodeRow kRows[] = {
      "the image cannot be read, is not a regular file, is empty or is damaged; nothing was "
      "sent"},
     {ExitCode::Cancelled, "cancelled", "cancelled: not confirmed, or Ctrl-C before the transfer"},
+    {ExitCode::SeveralPens, "several-pens",
+     "several pens are connected and none was chosen (--pen LOCATION, or update --all); "
+     "nothing was sent"},
+    {ExitCode::PenHeld, "pen-held",
+     "another updater is updating the chosen pen; nothing was sent"},
 };
 
 }  // namespace

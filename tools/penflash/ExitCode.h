@@ -25,11 +25,15 @@ enum class ExitCode : int {
     BadImage = 7,        // the image cannot be read, is not a regular file, is empty
                          // or is damaged; nothing was sent
     Cancelled = 8,       // the user said no, or pressed Ctrl-C before the transfer
+    SeveralPens = 9,     // info or update found several pens and was not told which;
+                         // nothing was sent to any of them
+    PenHeld = 10,        // another updater holds the chosen pen; nothing was sent
 };
 
 // Returns the code's short name for JSON ("success", "usage", "no-pen",
 // "pen-refused", "pen-not-back", "transfer-failed", "bad-image",
-// "cancelled", "failure"); "failure" for a value outside the enum too.
+// "cancelled", "several-pens", "pen-held", "failure"); "failure" for a value
+// outside the enum too.
 // Any thread.
 const char* ExitCodeName(ExitCode code) noexcept;
 

@@ -22,6 +22,8 @@ void PENLINK_CALL CollectEntry(void* context, const FWUDEVICEENTRY* entry) {
     d.inputLength = entry->wInputLength;
     d.outputLength = entry->wOutputLength;
     d.path = entry->pszPath != nullptr ? entry->pszPath : "";
+    d.location = entry->pszLocation != nullptr ? entry->pszLocation : "";
+    d.held = (entry->dwFlags & FWU_ENTRY_HELD) != 0;
     static_cast<std::vector<DeviceEntry>*>(context)->push_back(std::move(d));
 }
 
@@ -74,7 +76,9 @@ RunReport ListDevices(Terminal& terminal) {
                       FormatHexWord(e.vendorId).substr(2) + ":" +
                       FormatHexWord(e.productId).substr(2) + "  reports in " +
                       std::to_string(e.inputLength) + " / out " + std::to_string(e.outputLength) +
-                      "  " + e.path);
+                      "  " + e.path + "  " +
+                      (e.location.empty() ? std::string("location unknown") : "at " + e.location) +
+                      (e.held ? "  (held by another updater)" : ""));
         report.AddDevice(e);
     }
     if (entries.empty()) {

@@ -14,7 +14,9 @@
 namespace penflash {
 
 // Lists the HID interfaces that match the pen's IDs (FWUEnumDevices), one
-// line each with mode, IDs, report lengths and path. Returns a report with
+// line each with mode, IDs, report lengths, path and location ("location
+// unknown" where the system tells none), and whether another updater holds
+// the pen. Returns a report with
 // ExitCode::Success when at least one matched, NoPen when none did or the
 // system's list could not be made. Main thread.
 RunReport ListDevices(Terminal& terminal);

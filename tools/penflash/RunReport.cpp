@@ -68,7 +68,9 @@ std::string RunReport::ToJson() const {
                                {"mode", d.mode},
                                {"inputReportLength", d.inputLength},
                                {"outputReportLength", d.outputLength},
-                               {"path", d.path}});
+                               {"path", d.path},
+                               {"location", d.location.empty() ? Json(nullptr) : Json(d.location)},
+                               {"held", d.held}});
         }
         json["devices"] = devices;
     }

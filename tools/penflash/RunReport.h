@@ -21,6 +21,8 @@ struct DeviceEntry {
     std::uint16_t inputLength = 0;
     std::uint16_t outputLength = 0;
     std::string path;
+    std::string location;  // where the pen is plugged in; empty where the system tells none
+    bool held = false;     // another updater holds this pen
 };
 
 // Why the run failed: always a message; the call that failed and its
@@ -72,8 +74,9 @@ public:
     // Returns the report as one JSON object (indented text, ending in a line
     // break): "command", "result" (the exit code's name), "exitCode", then
     // whichever of "emulated", "device", "versions", "image", "devices"
-    // (always for "list"), "durationsMs", "interruptHeld" were set, and
-    // "error" (null on success). Bytes that are not UTF-8 are replaced.
+    // (always for "list"; each with its "location", null where unknown),
+    // "durationsMs", "interruptHeld" were set, and "error" (null on
+    // success). Bytes that are not UTF-8 are replaced.
     std::string ToJson() const;
 
 private:

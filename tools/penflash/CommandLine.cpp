@@ -15,22 +15,49 @@ std::string Footer() {
     return "\nExit codes:\n" + ExitCodeTable();
 }
 
-// The options that every command takes. Returns --transcript.
-CLI::Option* AddCommonOptions(CLI::App& command, Options& options) {
+// The options of every command that the caller looks at again.
+struct CommonOptions {
+    CLI::Option* emulate = nullptr;
+    CLI::Option* transcript = nullptr;
+};
+
+// Adds the options that every command takes. Returns those that the caller
+// checks after parsing.
+CommonOptions AddCommonOptions(CLI::App& command, Options& options) {
     auto* emulate = command.add_option(
         "--emulate", options.emulate,
         "Run against the emulated pen in this process, in the given scenario");
     emulate->type_name("SCENARIO")->check(
         CLI::IsMember(penlink::emulator::ScenarioNames()));
-    CLI::Option* transcript = command.add_option(
+    CommonOptions added;
+    added.emulate = emulate;
+    added.transcript = command.add_option(
         "--transcript", options.transcript,
         "With --emulate: write every report and event of the emulated bus to FILE "
         "(default: $PENLINK_EMULATOR_LOG)");
-    transcript->type_name("FILE")->needs(emulate);
+    added.transcript->type_name("FILE")->needs(emulate);
+    command
+        .add_option("--emulate-pens", options.emulatePens,
+                    "With --emulate: the number of emulated pens, at locations emu-port-1 to "
+                    "emu-port-N")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 64u))
+        ->needs(emulate)
+        ->capture_default_str();
     command.add_flag("--json", options.json,
                      "Print one JSON object on stdout at the end; messages go to stderr");
     command.footer(Footer());
-    return transcript;
+    return added;
+}
+
+// Adds --pen to a command that works on one pen.
+CLI::Option* AddPenOption(CLI::App& command, Options& options) {
+    CLI::Option* pen = command.add_option(
+        "--pen", options.pen,
+        "Work on the pen at LOCATION (as `penflash list` shows it), also one in "
+        "firmware-update mode; needed when several pens are connected");
+    pen->type_name("LOCATION");
+    return pen;
 }
 
 }  // namespace
@@ -44,17 +71,20 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
     app.require_subcommand(1);
     app.footer(Footer());
 
-    CLI::App* list = app.add_subcommand("list", "List the HID devices that are the pen, with mode and path");
-    CLI::Option* transcripts[3] = {AddCommonOptions(*list, options), nullptr, nullptr};
+    CLI::App* list = app.add_subcommand(
+        "list", "List the HID devices that are the pen, with mode, path and location");
+    CommonOptions common[3] = {AddCommonOptions(*list, options)};
 
     CLI::App* info = app.add_subcommand(
         "info", "Show the pen's product code and versions, leaving it in normal mode");
-    transcripts[1] = AddCommonOptions(*info, options);
+    common[1] = AddCommonOptions(*info, options);
+    CLI::Option* pens[2] = {AddPenOption(*info, options), nullptr};
 
     CLI::App* update = app.add_subcommand(
         "update", "Update the pen's firmware to version " PENFLASH_IMAGE_VERSION_NAME
                   " (the built-in image) or to --image FILE");
-    transcripts[2] = AddCommonOptions(*update, options);
+    common[2] = AddCommonOptions(*update, options);
+    pens[1] = AddPenOption(*update, options);
     CLI::Option* image = update->add_option(
         "--image", options.imagePath,
         "Firmware image to send instead of the built-in one: an SZDD container "
@@ -67,6 +97,11 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
         ->type_name("SECONDS")
         ->check(CLI::Range(1u, 600u))
         ->capture_default_str();
+    // Between update --all and its children only.
+    update->add_flag("--emulate-chosen-only", options.emulateChosenOnly)
+        ->group("")
+        ->needs(pens[1])
+        ->needs(common[2].emulate);
 
     std::ostringstream out;
     std::ostringstream err;
@@ -83,14 +118,19 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
     // An empty file name (an unset shell variable, say) is a mistake, not a
     // request for the default.
     std::string empty;
-    if (image->count() > 0 && options.imagePath.empty()) empty = "--image";
-    for (const CLI::Option* transcript : transcripts) {
-        if (transcript->count() > 0 && options.transcript.empty()) empty = "--transcript";
+    if (image->count() > 0 && options.imagePath.empty()) empty = "--image: the file name";
+    for (const CommonOptions& c : common) {
+        if (c.transcript->count() > 0 && options.transcript.empty()) {
+            empty = "--transcript: the file name";
+        }
+    }
+    for (const CLI::Option* pen : pens) {
+        if (pen->count() > 0 && options.pen.empty()) empty = "--pen: the location";
     }
     if (!empty.empty()) {
         options.action = Action::Exit;
         options.exitCode = ExitCode::Usage;
-        options.err = empty + ": the file name is empty\nRun with --help for more information.\n";
+        options.err = empty + " is empty\nRun with --help for more information.\n";
         return options;
     }
     if (list->parsed()) options.action = Action::List;

@@ -23,6 +23,14 @@ struct Options {
     std::string emulate;     // scenario of the emulated pen; empty: the real pen
     std::string transcript;  // file for the emulator's transcript; empty: none
     bool json = false;       // one JSON object on stdout at the end
+    unsigned emulatePens = 1;  // with emulate: pens on the bus, at emu-port-1..N
+    // With emulate and pen: of the emulated pens, only the chosen one is on
+    // the bus. Given by update --all to each of its children, which works
+    // on one pen and so emulates that one; not shown in the help.
+    bool emulateChosenOnly = false;
+
+    // info and update.
+    std::string pen;  // location of the pen to work on; empty: the only pen
 
     // update only.
     std::string imagePath;  // SZDD container or raw image; empty: the built-in one
@@ -40,8 +48,9 @@ public:
     // Reads argv[1, argc). Returns the action with its options; for --help
     // and --version Action::Exit with the text in out and ExitCode::Success;
     // for a usage error (no or an unknown command, an unknown option or
-    // scenario, a missing value, an empty file name, --transcript without
-    // --emulate) Action::Exit with the message in err and ExitCode::Usage.
+    // scenario, a missing value, an empty file name or location,
+    // --transcript or --emulate-pens without --emulate)
+    // Action::Exit with the message in err and ExitCode::Usage.
     // argv[0] is not read. Any thread.
     static Options Parse(int argc, const char* const* argv);
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "LibraryErrors.h"
+#include "PenChoice.h"
 #include "Penlink.h"
 #include "TextFormat.h"
 
@@ -27,9 +28,6 @@ void PENLINK_CALL CollectEntry(void* context, const FWUDEVICEENTRY* entry) {
     static_cast<std::vector<DeviceEntry>*>(context)->push_back(std::move(d));
 }
 
-bool Enumerate(std::vector<DeviceEntry>& entries) {
-    return FWUEnumDevices(&CollectEntry, &entries) == ORVANE_ERROR_NONE;
-}
 
 // How often the identification's end and Ctrl-C are looked at.
 constexpr auto kIdentifyPoll = std::chrono::milliseconds(20);
@@ -51,19 +49,64 @@ std::string RefusedPenText(std::uint32_t productCode) {
            ") is not one this updater updates";
 }
 
-bool PenInUpdateMode() {
+bool ListPenInterfaces(std::vector<DeviceEntry>& entries) {
+    entries.clear();
+    return FWUEnumDevices(&CollectEntry, &entries) == ORVANE_ERROR_NONE;
+}
+
+bool PenInUpdateMode(const std::string& location) {
     std::vector<DeviceEntry> entries;
-    if (!Enumerate(entries)) return false;
+    if (!ListPenInterfaces(entries)) return false;
     for (const DeviceEntry& e : entries) {
-        if (e.mode == "update") return true;
+        if (e.mode == "update" && (location.empty() || e.location == location)) return true;
     }
     return false;
+}
+
+bool ChoosePenToWorkOn(const std::string& wantedPen, bool offerAll, RunReport& report,
+                       std::string& location, std::string& details) {
+    location.clear();
+    details.clear();
+    std::vector<DeviceEntry> entries;
+    if (!ListPenInterfaces(entries)) {
+        if (wantedPen.empty()) return true;
+        report.SetExit(ExitCode::NoPen);
+        report.SetError({"the list of HID devices cannot be read, so no pen at " + wantedPen +
+                             " can be found",
+                         "FWUEnumDevices", ORVANE_ERROR_DEVICE_NOT_FOUND,
+                         LibraryErrorName(ORVANE_ERROR_DEVICE_NOT_FOUND)});
+        return false;
+    }
+    const PenChoice choice = ChoosePen(GroupPens(entries), wantedPen, offerAll);
+    if (choice.exit != ExitCode::Success) {
+        report.SetExit(choice.exit);
+        report.SetError({choice.message, "FWUEnumDevices", std::nullopt, ""});
+        details = choice.details;
+        // A script learns the locations from the report as from `list`.
+        if (choice.exit != ExitCode::PenHeld) {
+            for (DeviceEntry& e : entries) report.AddDevice(std::move(e));
+        }
+        return false;
+    }
+    if (!choice.location.empty()) {
+        const ORVANE_ERROR selected = FWUSelectDevice(choice.location.c_str());
+        if (selected != ORVANE_ERROR_NONE) {
+            report.SetExit(ExitCode::Failure);
+            report.SetError({"the pen at " + choice.location + " cannot be chosen: " +
+                                 LibraryErrorText(selected),
+                             "FWUSelectDevice", selected, LibraryErrorName(selected)});
+            return false;
+        }
+    }
+    location = choice.location;
+    report.SetLocation(location);
+    return true;
 }
 
 RunReport ListDevices(Terminal& terminal) {
     RunReport report("list");
     std::vector<DeviceEntry> entries;
-    if (!Enumerate(entries)) {
+    if (!ListPenInterfaces(entries)) {
         report.SetExit(ExitCode::NoPen);
         report.SetError({"the list of HID devices cannot be read", "FWUEnumDevices",
                          ORVANE_ERROR_DEVICE_NOT_FOUND,
@@ -118,8 +161,16 @@ std::optional<ORVANE_ERROR> IdentifyUnlessInterrupted(FWUDEVICEINFO& info,
 
 bool LibraryCallAbandoned() { return g_callAbandoned.load(); }
 
-RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt) {
+RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt,
+                         const std::string& wantedPen) {
     RunReport report("info");
+    std::string location;
+    std::string details;
+    if (!ChoosePenToWorkOn(wantedPen, false, report, location, details)) {
+        terminal.Line("penflash: " + report.Error()->message + ".");
+        if (!details.empty()) terminal.Line(details);
+        return report;
+    }
     FWUDEVICEINFO info{};
     const std::optional<ORVANE_ERROR> identified = IdentifyUnlessInterrupted(info, interrupt);
     if (!identified) {
@@ -135,6 +186,7 @@ RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt) {
         report.SetVersion("current", FormatVersion(info.dwFirmwareVersion));
         report.SetVersion("second", FormatVersion(info.dwVersion2));
         report.SetVersion("third", FormatVersion(info.dwVersion3));
+        if (!location.empty()) terminal.Line("Location:          " + location);
         terminal.Line("Product code:      " + FormatHexByte(info.dwProductCode));
         terminal.Line("Firmware version:  " + FormatVersion(info.dwFirmwareVersion));
         terminal.Line("Second version:    " + FormatVersion(info.dwVersion2));
@@ -144,7 +196,7 @@ RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt) {
     report.SetExit(ExitForIdentify(result));
     if (result == ORVANE_ERROR_NONE) return report;
 
-    if (result == ORVANE_ERROR_DEVICE_NOT_FOUND && PenInUpdateMode()) {
+    if (result == ORVANE_ERROR_DEVICE_NOT_FOUND && PenInUpdateMode(location)) {
         // Not an error: the pen is there, only in its other mode, where its
         // loader tells its own version and nothing else.
         FWUDEVICEINFO loader{};
@@ -159,6 +211,7 @@ RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt) {
             report.SetError({why, "FWUIdentifyUpdateModeDevice", read, LibraryErrorName(read)});
             return report;
         }
+        if (!location.empty()) terminal.Line("Location:          " + location);
         report.SetVersion("updateMode", FormatVersion(loader.dwUpdateModeVersion));
         terminal.Line("Loader version:    " + FormatVersion(loader.dwUpdateModeVersion));
         report.SetExit(ExitCode::Success);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Interrupt.h"
 #include "Penlink.h"
@@ -24,12 +25,33 @@ RunReport ListDevices(Terminal& terminal);
 // Identifies the pen in normal mode without switching it
 // (FWUIdentifyDevice) and shows its product code and versions; a pen in
 // firmware-update mode is said to be there, with its loader version
-// (FWUIdentifyUpdateModeDevice). Returns a report with Success for a pen
-// this updater updates and for one in firmware-update mode; PenRefused with
-// the identity for one it does not update, or that cannot be opened or does
-// not answer; NoPen when there is no pen; Cancelled when Ctrl-C came during
-// the identification (see IdentifyUnlessInterrupted). Main thread.
-RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt);
+// (FWUIdentifyUpdateModeDevice). wantedPen is the location of --pen (empty:
+// the only pen; see ChoosePenToWorkOn). Returns a report with Success for a
+// pen this updater updates and for one in firmware-update mode; PenRefused
+// with the identity for one it does not update, or that cannot be opened or
+// does not answer; NoPen when there is no pen (or none at wantedPen);
+// SeveralPens or PenHeld as ChoosePenToWorkOn says, before the pen hears
+// anything; Cancelled when Ctrl-C came during the identification (see
+// IdentifyUnlessInterrupted). Main thread.
+RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt,
+                         const std::string& wantedPen);
+
+// Lists the pens (FWUEnumDevices), chooses the one to work on (ChoosePen,
+// wantedPen being --pen's location, empty when not given) and hands its
+// location to FWUSelectDevice, so that the identification, the switch and
+// the search consider that pen only. offerAll: the command takes --all too.
+// Shows nothing. Returns true to go on, with location set to the chosen
+// pen's (empty when no choice was made: no pen at all, one pen that tells
+// no location, or a system list that cannot be read while no pen is
+// wanted, where the command goes on as it did before pens had locations).
+// Returns false with report's exit code and error set and details filled
+// (lines for the user after the error, may be empty): NoPen for a wantedPen
+// that no pen is at (or when the list cannot be read), SeveralPens (the
+// interfaces are listed in the report too, as by `list`), PenHeld, Failure
+// when FWUSelectDevice refuses. Nothing is written to any pen. Main
+// thread, before the first identification.
+bool ChoosePenToWorkOn(const std::string& wantedPen, bool offerAll, RunReport& report,
+                       std::string& location, std::string& details);
 
 // Runs FWUIdentifyDevice on a thread of its own while the calling thread
 // watches interrupt, so that Ctrl-C need not wait for a silent pen. Returns
@@ -49,8 +71,13 @@ bool LibraryCallAbandoned();
 std::string RefusedPenText(std::uint32_t productCode);
 
 // Returns whether a pen in firmware-update mode is among the HID interfaces
-// (FWUEnumDevices). Main thread.
-bool PenInUpdateMode();
+// (FWUEnumDevices), at location when it is not empty. Main thread.
+bool PenInUpdateMode(const std::string& location);
+
+// Returns the HID interfaces that match the pen's IDs (FWUEnumDevices), in
+// the system's order, in entries; false when the system's list cannot be
+// made. Any thread.
+bool ListPenInterfaces(std::vector<DeviceEntry>& entries);
 
 }  // namespace penflash
 

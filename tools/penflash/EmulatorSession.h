@@ -24,11 +24,16 @@ public:
     EmulatorSession& operator=(const EmulatorSession&) = delete;
 
     // Fills the bus with the devices of scenario and puts it under the
-    // library; transcriptPath, when not empty, receives the transcript line
-    // by line. Returns true, or false with error set when the scenario is
-    // unknown or the transcript file cannot be opened (nothing is put in
-    // place then). Main thread, before any library call.
-    bool Start(const std::string& scenario, const std::string& transcriptPath, std::string& error);
+    // library: the mouse and the keyboard, and pens of the scenario at the
+    // locations emu-port-1 to emu-port-<pens> (none in "absent"), or, when
+    // onlyAt is not empty, only the one of them at onlyAt (none when it is
+    // not one of them). transcriptPath, when not empty, receives the
+    // transcript line by line. Returns true, or false with error set when
+    // the scenario is unknown, its pen cannot stand at another location
+    // than emu-port-1, or the transcript file cannot be opened (nothing is
+    // put in place then). Main thread, before any library call.
+    bool Start(const std::string& scenario, const std::string& transcriptPath, unsigned pens,
+               const std::string& onlyAt, std::string& error);
 
     // Returns the protocol mismatches the emulated devices saw (empty when
     // the library kept to the protocol). Any thread.

@@ -44,6 +44,7 @@ std::string RunReport::ToJson() const {
     json["result"] = ExitCodeName(m_exit);
     json["exitCode"] = static_cast<int>(m_exit);
     if (!m_scenario.empty()) json["emulated"] = m_scenario;
+    if (!m_location.empty()) json["location"] = m_location;
     if (m_productCode) {
         json["device"] = {{"productCode", *m_productCode},
                           {"productCodeHex", FormatHexByte(*m_productCode)},

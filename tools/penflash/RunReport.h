@@ -41,6 +41,9 @@ public:
 
     // Names the emulated scenario the run used. Returns nothing.
     void SetEmulated(const std::string& scenario) { m_scenario = scenario; }
+    // Records where the pen worked on is plugged in (empty: unknown).
+    // Returns nothing.
+    void SetLocation(const std::string& location) { m_location = location; }
     // Sets the outcome (Success until set). Returns nothing.
     void SetExit(ExitCode code) { m_exit = code; }
     // Returns the outcome set last, Success when none was.
@@ -73,7 +76,7 @@ public:
 
     // Returns the report as one JSON object (indented text, ending in a line
     // break): "command", "result" (the exit code's name), "exitCode", then
-    // whichever of "emulated", "device", "versions", "image", "devices"
+    // whichever of "emulated", "location", "device", "versions", "image", "devices"
     // (always for "list"; each with its "location", null where unknown),
     // "durationsMs", "interruptHeld" were set, and "error" (null on
     // success). Bytes that are not UTF-8 are replaced.
@@ -82,6 +85,7 @@ public:
 private:
     std::string m_command;
     std::string m_scenario;
+    std::string m_location;
     ExitCode m_exit = ExitCode::Success;
     std::optional<RunError> m_error;
     std::optional<std::uint32_t> m_productCode;

@@ -37,7 +37,8 @@ RunReport UpdateCommand::Run() {
     const auto start = Clock::now();
     // Each step reports its own failure; the image is checked before the
     // pen hears anything.
-    static_cast<void>(LoadImage() && IdentifyPen() && Confirm() && SwitchAndFind() && Transfer());
+    static_cast<void>(LoadImage() && PickPen() && IdentifyPen() && Confirm() && SwitchAndFind() &&
+                      Transfer());
     Close();
     const double seconds = std::chrono::duration<double>(Clock::now() - start - m_userTime).count();
     m_report.AddPhase("total", seconds);
@@ -109,6 +110,12 @@ bool UpdateCommand::LoadImage() {
     return !Interrupted();
 }
 
+bool UpdateCommand::PickPen() {
+    // ShowResult says why it failed, and the details after it.
+    return ChoosePenToWorkOn(m_options.pen, false, m_report, m_location, m_choiceDetails) &&
+           !Interrupted();
+}
+
 bool UpdateCommand::IdentifyPen() {
     const auto start = Clock::now();
     FWUDEVICEINFO info{};
@@ -133,10 +140,11 @@ bool UpdateCommand::IdentifyPen() {
     }
     if (result == ORVANE_ERROR_NONE) {
         m_terminal.Line("Pen:               " PENFLASH_PRODUCT_NAME ", product code " +
-                        FormatHexByte(info.dwProductCode));
+                        FormatHexByte(info.dwProductCode) +
+                        (m_location.empty() ? std::string() : ", at " + m_location));
     }
     if (result == ORVANE_ERROR_DEVICE_NOT_FOUND) {
-        if (!PenInUpdateMode()) {
+        if (!PenInUpdateMode(m_location)) {
             return Fail(ExitCode::NoPen, LibraryError("FWUIdentifyDevice", result, "no pen found"));
         }
         // A pen left in firmware-update mode, by an update that did not end
@@ -324,8 +332,15 @@ void UpdateCommand::ShowResult(double seconds) {
     }
     const auto& error = m_report.Error();
     const std::string why = error ? error->message : std::string("unknown");
-    const char* verdict = code == ExitCode::Cancelled ? "Update cancelled" : "Update failed";
+    const char* verdict = code == ExitCode::Cancelled ? "Update cancelled"
+                          : code == ExitCode::SeveralPens || code == ExitCode::PenHeld
+                              ? "Update not started"
+                              : "Update failed";
     m_terminal.Line(std::string(verdict) + " (" + ExitCodeName(code) + "): " + why + "." + took);
+    if (!m_choiceDetails.empty()) {
+        m_terminal.Line(m_choiceDetails);
+        return;
+    }
     const char* hint = nullptr;
     switch (code) {
         case ExitCode::NoPen:

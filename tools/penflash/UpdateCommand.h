@@ -35,8 +35,10 @@ public:
     bool ReadImageFile();
 
     // Runs the update. Returns the report, whose exit code says how it
-    // ended: Success; BadImage before anything reached the pen; NoPen,
-    // PenRefused, PenNotBack; TransferFailed; Cancelled when not confirmed or
+    // ended: Success; BadImage before anything reached the pen; SeveralPens,
+    // PenHeld, or NoPen for a --pen that no pen is at, before anything
+    // reached any pen (see ChoosePenToWorkOn); NoPen, PenRefused,
+    // PenNotBack; TransferFailed; Cancelled when not confirmed or
     // interrupted before the transfer; Failure when the search target could
     // not be made. Whatever happens after FWUInit, FWUCloseDevice follows.
     // A Ctrl-C during the transfer is held until the transfer ends; one
@@ -48,6 +50,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     bool LoadImage();
+    bool PickPen();
     bool IdentifyPen();
     bool Confirm();
     bool SwitchAndFind();
@@ -77,6 +80,8 @@ private:
     std::string m_imageFileError;           // why it could not be read
     image::FirmwareImage m_image;
     std::string m_newVersion;
+    std::string m_location;  // the chosen pen's; empty: no choice was made
+    std::string m_choiceDetails;  // what to do when no pen could be chosen
     SearchWaiter m_waiter;
     bool m_alreadyInUpdateMode = false;  // no normal-mode pen, one in update mode
     bool m_libraryStarted = false;  // FWUInit was called: FWUCloseDevice is owed

@@ -119,11 +119,15 @@ int main(int argc, char** argv) {
                           options);
         }
         std::string error;
-        if (!emulator.Start(options.emulate, transcript, error)) {
+        if (!emulator.Start(options.emulate, transcript, options.emulatePens,
+                            options.emulateChosenOnly ? options.pen : std::string(), error)) {
             return Finish(Refusal(options, terminal, ExitCode::Failure, error, "emulator"),
                           options);
         }
-        terminal.Line("Emulated pen, scenario \"" + options.emulate + "\".");
+        terminal.Line(options.emulatePens > 1 && !options.emulateChosenOnly
+                          ? std::to_string(options.emulatePens) + " emulated pens, scenario \"" +
+                                options.emulate + "\"."
+                          : "Emulated pen, scenario \"" + options.emulate + "\".");
     }
 
     if (!MaySendCarriedImage(options)) {
@@ -138,7 +142,7 @@ int main(int argc, char** argv) {
     }
 
     RunReport report = options.action == Action::List   ? ListDevices(terminal)
-                       : options.action == Action::Info ? ShowDeviceInfo(terminal, interrupt)
+                       : options.action == Action::Info ? ShowDeviceInfo(terminal, interrupt, options.pen)
                                                         : update->Run();
     if (!options.emulate.empty()) report.SetEmulated(options.emulate);
     for (const std::string& violation : emulator.Violations()) {

@@ -42,6 +42,13 @@ TEST(CommandLineTest, EachCommandWithItsOptions) {
     EXPECT_EQ(list.emulate, "absent");
     EXPECT_TRUE(list.json);
     EXPECT_EQ(Parse({"info", "--emulate", "normal"}).action, Action::Info);
+
+    const Options chosen = Parse({"info", "--pen", "usb-0000:00:14.0-2", "--emulate", "normal",
+                                  "--emulate-pens", "3"});
+    EXPECT_EQ(chosen.pen, "usb-0000:00:14.0-2");
+    EXPECT_EQ(chosen.emulatePens, 3u);
+    EXPECT_FALSE(chosen.emulateChosenOnly);
+    EXPECT_EQ(plain.emulatePens, 1u);
 }
 
 TEST(CommandLineTest, MistakesAreUsageErrorsWithAMessage) {
@@ -55,6 +62,11 @@ TEST(CommandLineTest, MistakesAreUsageErrorsWithAMessage) {
         {"update", "--search-timeout", "soon"},
         {"list", "--image", "fw.bin"},  // an option of update only
         {"info", "extra"},
+        {"info", "--pen", ""},  // an unset shell variable, not "any pen"
+        {"list", "--pen", "usb-1"},
+        {"update", "--emulate-pens", "3"},  // without --emulate
+        {"update", "--emulate", "normal", "--emulate-pens", "0"},
+        {"update", "--emulate", "normal", "--emulate-chosen-only"},  // without --pen
     };
     for (const auto& args : mistakes) {
         const Options o = Parse(args);

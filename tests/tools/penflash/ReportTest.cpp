@@ -45,8 +45,10 @@ TEST(ReportTest, SuccessHasNullErrorAndAnEmptyListIsStillAList) {
     EXPECT_EQ(json["devices"], Json::array());
 
     // A path that is not UTF-8 (possible on Linux) must not break the report.
-    list.AddDevice({0x1209, 0x0002, "update", 65, 65, "/dev/hid\xff"});
+    // A location the system does not tell is null, not a location "".
+    list.AddDevice({0x1209, 0x0002, "update", 65, 65, "/dev/hid\xff", "", false});
     const Json withDevice = Json::parse(list.ToJson());
     EXPECT_EQ(withDevice["devices"][0]["productId"], "0x0002");
+    EXPECT_TRUE(withDevice["devices"][0]["location"].is_null());
     EXPECT_EQ(withDevice["devices"].size(), 1u);
 }

@@ -36,6 +36,7 @@ struct Options {
     std::string imagePath;  // SZDD container or raw image; empty: the built-in one
     bool yes = false;       // no confirmation
     unsigned searchTimeoutSeconds = 60;
+    bool all = false;  // every pen, one penflash process each (not on Windows)
 
     // Action::Exit only: what to print on stdout and stderr, and the code.
     std::string out;
@@ -49,7 +50,7 @@ public:
     // and --version Action::Exit with the text in out and ExitCode::Success;
     // for a usage error (no or an unknown command, an unknown option or
     // scenario, a missing value, an empty file name or location,
-    // --transcript or --emulate-pens without --emulate)
+    // --transcript or --emulate-pens without --emulate, --pen with --all)
     // Action::Exit with the message in err and ExitCode::Usage.
     // argv[0] is not read. Any thread.
     static Options Parse(int argc, const char* const* argv);

@@ -46,7 +46,8 @@ const char* ExitCodeName(ExitCode code) noexcept {
 std::string ExitCodeTable() {
     std::string table;
     for (const ExitCodeRow& row : kRows) {
-        table += "  " + std::to_string(static_cast<int>(row.code)) + "  " + row.meaning + "\n";
+        const int code = static_cast<int>(row.code);
+        table += (code < 10 ? "   " : "  ") + std::to_string(code) + "  " + row.meaning + "\n";
     }
     return table;
 }

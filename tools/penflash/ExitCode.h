@@ -38,7 +38,8 @@ enum class ExitCode : int {
 const char* ExitCodeName(ExitCode code) noexcept;
 
 // Returns the table of exit codes that --help and the README show, one
-// "  N  meaning" line each, in numeric order. Any thread.
+// "   N  meaning" line each (the numbers right-aligned), in numeric order.
+// Any thread.
 std::string ExitCodeTable();
 
 // Returns what FWUIdentifyDevice's result means: Success for

@@ -38,6 +38,45 @@ void RunReport::AddDevice(DeviceEntry entry) {
     m_devices.push_back(std::move(entry));
 }
 
+void RunReport::AddPen(PenOutcome pen) {
+    m_hasPens = true;
+    m_pens.push_back(std::move(pen));
+}
+
+namespace {
+
+// The exit code of a pen's process as penflash names it; a code penflash
+// never gives (a crash, say) is a failure.
+ExitCode PenExit(int code) {
+    return code >= 0 && code <= static_cast<int>(ExitCode::PenHeld) ? static_cast<ExitCode>(code)
+                                                                     : ExitCode::Failure;
+}
+
+Json PenJson(const PenOutcome& pen) {
+    const ExitCode exit = PenExit(pen.exitCode);
+    Json entry = Json::object();
+    entry["location"] = pen.location;
+    const Json own = Json::parse(pen.report, nullptr, false);
+    if (!own.is_object()) {
+        entry["result"] = ExitCodeName(exit);
+        entry["exitCode"] = pen.exitCode;
+        entry["error"] = {{"message", !pen.failure.empty() ? pen.failure
+                                                           : "the pen's process printed no report"}};
+        return entry;
+    }
+    for (const auto& [key, value] : own.items()) {
+        if (key != "location") entry[key] = value;
+    }
+    // The process's own end is what counts (its report may have been
+    // written before a later failure).
+    entry["result"] = ExitCodeName(exit);
+    entry["exitCode"] = pen.exitCode;
+    if (!pen.failure.empty()) entry["error"] = {{"message", pen.failure}};
+    return entry;
+}
+
+}  // namespace
+
 std::string RunReport::ToJson() const {
     Json json;
     json["command"] = m_command;
@@ -74,6 +113,11 @@ std::string RunReport::ToJson() const {
                                {"held", d.held}});
         }
         json["devices"] = devices;
+    }
+    if (m_hasPens) {
+        Json pens = Json::array();
+        for (const PenOutcome& pen : m_pens) pens.push_back(PenJson(pen));
+        json["pens"] = pens;
     }
     if (!m_phases.empty()) {
         Json phases = Json::object();

@@ -25,6 +25,15 @@ struct DeviceEntry {
     bool held = false;     // another updater holds this pen
 };
 
+// How one pen of update --all went: its own process's exit code and the
+// JSON report it printed.
+struct PenOutcome {
+    std::string location;
+    int exitCode = 1;
+    std::string report;   // the process's JSON report; may be empty or broken
+    std::string failure;  // why it could not run or ended abnormally; empty otherwise
+};
+
 // Why the run failed: always a message; the call that failed and its
 // result where a library call or the search said so.
 struct RunError {
@@ -70,6 +79,9 @@ public:
     void AddPhase(const std::string& name, double seconds);
     // Adds one matching HID interface to the list. Returns nothing.
     void AddDevice(DeviceEntry entry);
+    // Adds one pen's outcome to the "pens" list of update --all. Returns
+    // nothing.
+    void AddPen(PenOutcome pen);
     // Marks a Ctrl-C that came during the transfer and was held until its
     // end. Returns nothing.
     void SetInterruptHeld() { m_interruptHeld = true; }
@@ -78,6 +90,9 @@ public:
     // break): "command", "result" (the exit code's name), "exitCode", then
     // whichever of "emulated", "location", "device", "versions", "image", "devices"
     // (always for "list"; each with its "location", null where unknown),
+    // "pens" (update --all: one object per pen, its own report with its
+    // "location" first and "exitCode" and "result" as its process ended, or
+    // where it printed none a "location", "exitCode", "result" and "error"),
     // "durationsMs", "interruptHeld" were set, and "error" (null on
     // success). Bytes that are not UTF-8 are replaced.
     std::string ToJson() const;
@@ -99,6 +114,8 @@ private:
     std::vector<std::pair<std::string, double>> m_phases;
     bool m_listed = false;
     std::vector<DeviceEntry> m_devices;
+    bool m_hasPens = false;
+    std::vector<PenOutcome> m_pens;
     bool m_interruptHeld = false;
 };
 

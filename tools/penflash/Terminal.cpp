@@ -9,6 +9,7 @@
 #else
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -79,11 +80,31 @@ void Terminal::Write(const std::string& text) {
 
 void Terminal::Line(const std::string& text) {
     EndStatus();
+    m_boardLines = 0;
     Write(text + "\n");
+}
+
+void Terminal::Board(const std::vector<std::string>& lines) {
+    if (!m_interactive) return;
+    EndStatus();
+    std::size_t width = 80;
+#ifndef _WIN32
+    winsize size{};
+    if (ioctl(fileno(m_stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 1) width = size.ws_col;
+#endif
+    // Up over the block shown last, then each line cleared and written anew.
+    std::string text;
+    if (m_boardLines > 0) text = "\x1b[" + std::to_string(m_boardLines) + "A";
+    for (const std::string& line : lines) {
+        text += "\r\x1b[K" + line.substr(0, width - 1) + "\n";
+    }
+    Write(text);
+    m_boardLines = lines.size();
 }
 
 void Terminal::Status(const std::string& text) {
     if (!m_interactive) return;
+    m_boardLines = 0;
     // Carriage return and blanks over the rest of the old text: no escape
     // sequences, so every console shows it alike.
     std::string line = "\r" + text;

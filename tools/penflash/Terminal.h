@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Interrupt.h"
 
@@ -42,6 +43,13 @@ public:
     // Main thread.
     void EndStatus();
 
+    // On a terminal, shows lines as a block that the next call redraws in
+    // place, each line cut to the terminal's width; the block needs the
+    // cursor movement of ANSI terminals, so it is for POSIX systems. Line
+    // and Status write below the block and end it. Elsewhere does nothing.
+    // Main thread.
+    void Board(const std::vector<std::string>& lines);
+
     // Writes question, reads one line from stdin and returns Yes for "y" or
     // "yes" (any case, blanks around ignored), Interrupted when Ctrl-C came
     // while it waited, and No for anything else, an empty line, the end of
@@ -66,6 +74,7 @@ private:
     bool m_interactive;
     std::size_t m_statusLength = 0;
     bool m_statusShown = false;
+    std::size_t m_boardLines = 0;  // lines of the block shown last
     bool m_broken = false;
 };
 

@@ -34,10 +34,13 @@ UpdateCommand::UpdateCommand(const Options& options, Terminal& terminal,
       m_builtinSize(builtinSize) {}
 
 RunReport UpdateCommand::Run() {
+#ifndef _WIN32
+    if (m_options.all) return RunAll();
+#endif
     const auto start = Clock::now();
     // Each step reports its own failure; the image is checked before the
     // pen hears anything.
-    static_cast<void>(LoadImage() && PickPen() && IdentifyPen() && Confirm() && SwitchAndFind() &&
+    static_cast<void>(LoadImage() && PickPen() && IdentifyPen() && Confirm(1) && SwitchAndFind() &&
                       Transfer());
     Close();
     const double seconds = std::chrono::duration<double>(Clock::now() - start - m_userTime).count();
@@ -112,7 +115,7 @@ bool UpdateCommand::LoadImage() {
 
 bool UpdateCommand::PickPen() {
     // ShowResult says why it failed, and the details after it.
-    return ChoosePenToWorkOn(m_options.pen, false, m_report, m_location, m_choiceDetails) &&
+    return ChoosePenToWorkOn(m_options.pen, true, m_report, m_location, m_choiceDetails) &&
            !Interrupted();
 }
 
@@ -165,12 +168,17 @@ bool UpdateCommand::IdentifyPen() {
     return !Interrupted();
 }
 
-bool UpdateCommand::Confirm() {
-    m_terminal.Line("Warning: the update erases the notes stored in the pen. Copy them to the "
-                    "computer first.");
+bool UpdateCommand::Confirm(std::size_t pens) {
+    m_terminal.Line(pens > 1 ? "Warning: the update erases the notes stored in each pen. Copy them "
+                               "to the computer first."
+                             : "Warning: the update erases the notes stored in the pen. Copy them "
+                               "to the computer first.");
     if (m_options.yes) return true;
     const auto asked = Clock::now();
-    const Answer answer = m_terminal.Ask("Update the pen's firmware now? [y/N] ", m_interrupt);
+    const Answer answer = m_terminal.Ask(
+        pens > 1 ? "Update the firmware of all " + std::to_string(pens) + " pens now? [y/N] "
+                 : std::string("Update the pen's firmware now? [y/N] "),
+        m_interrupt);
     m_userTime += Clock::now() - asked;
     if (answer == Answer::Interrupted) return !Interrupted();
     if (answer == Answer::No) {
@@ -341,7 +349,10 @@ void UpdateCommand::ShowResult(double seconds) {
         m_terminal.Line(m_choiceDetails);
         return;
     }
-    const char* hint = nullptr;
+    // With several pens, only --pen takes this one again.
+    const std::string again =
+        "`penflash update" + (m_options.pen.empty() ? "" : " --pen " + m_options.pen) + "` again";
+    std::string hint;
     switch (code) {
         case ExitCode::NoPen:
             hint = "Connect the pen with its USB cable and try again.";
@@ -353,16 +364,16 @@ void UpdateCommand::ShowResult(double seconds) {
             hint = "Nothing was sent to the pen.";
             break;
         case ExitCode::Cancelled:
-            if (m_switched) hint = "Run `penflash update` again to complete the update.";
+            if (m_switched) hint = "Run " + again + " to complete the update.";
             break;
         case ExitCode::TransferFailed:
-            hint = "Run `penflash update` again to retry; it also finds a pen that stayed in "
+            hint = "Run " + again + " to retry; it also finds a pen that stayed in "
                    "firmware-update mode.";
             break;
         default:
             break;
     }
-    if (hint != nullptr) m_terminal.Line(hint);
+    if (!hint.empty()) m_terminal.Line(hint);
 }
 
 }  // namespace penflash

@@ -12,6 +12,7 @@
 #include "CommandLine.h"
 #include "FirmwareImage.h"
 #include "Interrupt.h"
+#include "PenChoice.h"
 #include "ProgressBar.h"
 #include "ProgressMilestones.h"
 #include "RunReport.h"
@@ -34,11 +35,16 @@ public:
     // before the pen hears anything. Main thread, at most once, before Run.
     bool ReadImageFile();
 
-    // Runs the update. Returns the report, whose exit code says how it
-    // ended: Success; BadImage before anything reached the pen; SeveralPens,
-    // PenHeld, or NoPen for a --pen that no pen is at, before anything
-    // reached any pen (see ChoosePenToWorkOn); NoPen, PenRefused,
-    // PenNotBack; TransferFailed; Cancelled when not confirmed or
+    // Names the transcript file of the emulated bus (empty: none), so that
+    // update --all can give each pen's process a file of its own, the name
+    // followed by "." and the pen's location. Main thread, before Run.
+    void SetTranscript(const std::string& path) { m_transcript = path; }
+
+    // Runs the update (with --all, see RunAll). Returns the report, whose
+    // exit code says how it ended: Success; BadImage before anything
+    // reached the pen; SeveralPens, PenHeld, or NoPen for a --pen that no
+    // pen is at, before anything reached any pen (see ChoosePenToWorkOn);
+    // NoPen, PenRefused, PenNotBack; TransferFailed; Cancelled when not confirmed or
     // interrupted before the transfer; Failure when the search target could
     // not be made. Whatever happens after FWUInit, FWUCloseDevice follows.
     // A Ctrl-C during the transfer is held until the transfer ends; one
@@ -52,12 +58,28 @@ private:
     bool LoadImage();
     bool PickPen();
     bool IdentifyPen();
-    bool Confirm();
+    bool Confirm(std::size_t pens);
     bool SwitchAndFind();
     bool WaitForPen();
     bool Transfer();
     void Close();
     void ShowResult(double seconds);
+
+    // update --all (POSIX systems only): the image is checked, the pens are
+    // listed and shown, one confirmation is asked for all of them, and each
+    // pen is updated by a penflash process of its own (--pen LOCATION --yes
+    // --json), all at once, with a line per pen that follows its progress.
+    // The report holds each pen's outcome under "pens"; its exit code is
+    // Success when every pen's process succeeded, else the code of the first
+    // pen, in the listed order, whose process failed; BadImage, NoPen,
+    // SeveralPens (more than one pen, not each with a location), Cancelled
+    // and Failure (this program cannot be started again) before any
+    // process starts. Ctrl-C while they run is passed on to each of them.
+    RunReport RunAll();
+    bool ListAllPens(std::vector<Pen>& pens);
+    bool RunPens(const std::vector<Pen>& pens);
+    std::vector<std::string> PenArgs(const Pen& pen) const;
+    void ShowAllResult(double seconds);
 
     // Records the failure and returns false.
     bool Fail(ExitCode code, RunError error);
@@ -82,6 +104,8 @@ private:
     std::string m_newVersion;
     std::string m_location;  // the chosen pen's; empty: no choice was made
     std::string m_choiceDetails;  // what to do when no pen could be chosen
+    std::string m_transcript;     // the emulated bus's transcript file; empty: none
+    std::vector<std::string> m_penSummary;  // update --all: a closing line per pen
     SearchWaiter m_waiter;
     bool m_alreadyInUpdateMode = false;  // no normal-mode pen, one in update mode
     bool m_libraryStarted = false;  // FWUInit was called: FWUCloseDevice is owed

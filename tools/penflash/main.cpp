@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
             return Finish(Refusal(options, terminal, ExitCode::Failure, error, "emulator"),
                           options);
         }
+        if (update) update->SetTranscript(transcript);
         terminal.Line(options.emulatePens > 1 && !options.emulateChosenOnly
                           ? std::to_string(options.emulatePens) + " emulated pens, scenario \"" +
                                 options.emulate + "\"."

@@ -49,6 +49,10 @@ TEST(CommandLineTest, EachCommandWithItsOptions) {
     EXPECT_EQ(chosen.emulatePens, 3u);
     EXPECT_FALSE(chosen.emulateChosenOnly);
     EXPECT_EQ(plain.emulatePens, 1u);
+    EXPECT_FALSE(plain.all);
+#ifndef _WIN32
+    EXPECT_TRUE(Parse({"update", "--all", "--yes"}).all);
+#endif
 }
 
 TEST(CommandLineTest, MistakesAreUsageErrorsWithAMessage) {
@@ -64,6 +68,8 @@ TEST(CommandLineTest, MistakesAreUsageErrorsWithAMessage) {
         {"info", "extra"},
         {"info", "--pen", ""},  // an unset shell variable, not "any pen"
         {"list", "--pen", "usb-1"},
+        {"info", "--all"},
+        {"update", "--all", "--pen", "usb-1"},
         {"update", "--emulate-pens", "3"},  // without --emulate
         {"update", "--emulate", "normal", "--emulate-pens", "0"},
         {"update", "--emulate", "normal", "--emulate-chosen-only"},  // without --pen

@@ -50,8 +50,8 @@ void CopyText(uint8_t* into, size_t capacity, const std::string& text) {
 }  // namespace
 
 UhidPen::UhidPen(std::shared_ptr<emulator::EmulatedPen> pen,
-                 std::function<void(const std::string&)> announce)
-    : m_pen(std::move(pen)), m_announce(std::move(announce)) {}
+                 std::function<void(const std::string&)> announce, std::string phys)
+    : m_pen(std::move(pen)), m_announce(std::move(announce)), m_phys(std::move(phys)) {}
 
 UhidPen::~UhidPen() {
     Stop();
@@ -118,7 +118,7 @@ bool UhidPen::Create(std::string& error) {
     uhid_create2_req& req = event->u.create2;
     m_uniq = "virtualpen-" + std::to_string(::getpid()) + "-" + std::to_string(++m_incarnation);
     CopyText(req.name, sizeof req.name, "Penlink virtual pen");
-    CopyText(req.phys, sizeof req.phys, "virtualpen/uhid");
+    CopyText(req.phys, sizeof req.phys, m_phys);
     CopyText(req.uniq, sizeof req.uniq, m_uniq);
     req.rd_size = sizeof kReportDescriptor;
     std::memcpy(req.rd_data, kReportDescriptor, sizeof kReportDescriptor);

@@ -30,11 +30,19 @@ namespace penlink::virtualpen {
 
 class UhidPen {
 public:
+    // The physical path a device gets unless it is given another one.
+    static constexpr const char* kDefaultPhys = "virtualpen/uhid";
+    // The longest physical path the kernel takes, in bytes.
+    static constexpr size_t kMaxPhys = sizeof(uhid_create2_req::phys) - 1;
+
     // pen is the model (from ConfigureScenario); announce is called, on the
     // pen's own thread, with a line each time the device is ready on the
-    // kernel's side ("normal /dev/hidraw3", "update /dev/hidraw4").
+    // kernel's side ("normal /dev/hidraw3", "update /dev/hidraw4"). phys is
+    // the physical path of the device in both of the pen's modes (the
+    // kernel's HID_PHYS, the library's location), at most kMaxPhys bytes.
     UhidPen(std::shared_ptr<emulator::EmulatedPen> pen,
-            std::function<void(const std::string&)> announce);
+            std::function<void(const std::string&)> announce,
+            std::string phys = kDefaultPhys);
     ~UhidPen();
     UhidPen(const UhidPen&) = delete;
     UhidPen& operator=(const UhidPen&) = delete;
@@ -78,6 +86,7 @@ private:
     std::atomic<unsigned> m_dropped{0};
     unsigned m_incarnation = 0;
     std::string m_uniq;
+    const std::string m_phys;
 
     // Events read from /dev/uhid, waiting for the model: a ring with one
     // writer (the reader thread) and one reader (Run), so that the reader

@@ -3,6 +3,12 @@
 // pen. Runs until SIGINT or SIGTERM.
 //
 //   virtualpen [SCENARIO] [--transcript FILE] [--image-out FILE] [--ready FILE]
+//              [--location NAME]
+//
+// --location NAME makes NAME the device's physical path in both of the pen's
+// modes, so that the kernel's HID_PHYS and the library's location are NAME:
+// several virtual pens, each at a location of its own, stand for several
+// pens plugged into one computer.
 //
 // Exit codes: 0 the pen saw no protocol violation; 1 /dev/uhid could not be
 // used or a file not written; 2 usage error; 3 the pen saw a protocol
@@ -31,7 +37,7 @@ int Usage(const char* why) {
     std::fprintf(stderr,
                  "virtualpen: %s\n"
                  "usage: virtualpen [SCENARIO] [--transcript FILE] [--image-out FILE] "
-                 "[--ready FILE]\n"
+                 "[--ready FILE] [--location NAME]\n"
                  "scenarios: normal (default), update-mode, never-returns, refused, silent,\n"
                  "  bad-start-ack, bad-image-ack, slow-image-ack, unplug-during-transfer\n",
                  why);
@@ -57,11 +63,13 @@ int main(int argc, char** argv) {
     std::string transcriptPath;
     std::string imagePath;
     std::string readyPath;
+    std::string location = penlink::virtualpen::UhidPen::kDefaultPhys;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         std::string* value = arg == "--transcript"  ? &transcriptPath
                              : arg == "--image-out" ? &imagePath
                              : arg == "--ready"     ? &readyPath
+                             : arg == "--location"  ? &location
                                                     : nullptr;
         if (value != nullptr) {
             if (++i == argc) return Usage(("missing value of " + arg).c_str());
@@ -74,6 +82,13 @@ int main(int argc, char** argv) {
         } else {
             scenario = arg;
         }
+    }
+    // The kernel keeps the path whole or not at all; a cut one would name
+    // another location than asked for.
+    if (location.empty() || location.size() > penlink::virtualpen::UhidPen::kMaxPhys) {
+        return Usage(("--location takes 1 to " +
+                      std::to_string(penlink::virtualpen::UhidPen::kMaxPhys) + " bytes")
+                         .c_str());
     }
     // Both need a bus of the library's own: there is no pen on uhid to make.
     if (scenario == "absent" || scenario == "held-open") {
@@ -99,7 +114,7 @@ int main(int argc, char** argv) {
             readyWritten = WriteWhole(readyPath, line + "\n");
             if (!readyWritten) std::fprintf(stderr, "virtualpen: cannot write %s\n", readyPath.c_str());
         }
-    });
+    }, location);
     g_pen = &uhid;
     struct sigaction action {};
     action.sa_handler = OnSignal;

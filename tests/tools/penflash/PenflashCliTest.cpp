@@ -464,6 +464,106 @@ TEST_F(PenflashCliTest, LostOutputAndOtherSignalsNeverCutTheTransfer) {
 }
 #endif
 
+// Several pens: nothing is written to any of them unless the user says
+// which (--pen) or that all of them (--all) are meant.
+TEST_F(PenflashCliTest, SeveralPensAreListedAndNoneIsTakenUnasked) {
+    const RunResult list = Emulated("list", "normal", {"--emulate-pens", "3", "--json"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    const Json listed = JsonOf(list);
+    ASSERT_EQ(listed["devices"].size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(listed["devices"][i]["location"], "emu-port-" + std::to_string(i + 1));
+    }
+    EXPECT_NE(list.err.find("at emu-port-2"), std::string::npos) << list.err;
+
+    struct Case {
+        const char* command;
+        const char* scenario;
+        bool offersAll;
+    };
+    for (const Case& c : {Case{"info", "normal", false}, Case{"update", "normal", true},
+                          Case{"update", "update-mode", true}}) {
+        const std::string what = std::string(c.command) + " " + c.scenario;
+        std::vector<std::string> args = {"--emulate-pens", "2"};
+        if (c.offersAll) args.push_back("--yes");
+        const RunResult run = Emulated(c.command, c.scenario, args);
+        EXPECT_EQ(run.exitCode, 9) << what << "\n" << run.out;
+        EXPECT_EQ(Log().Lines("OUT "), 0u) << what << ": a pen was written to";
+        for (const char* text : {"emu-port-1", "emu-port-2", "--pen LOCATION"}) {
+            EXPECT_NE(run.out.find(text), std::string::npos) << what << ": " << text << " missing in\n" << run.out;
+        }
+        EXPECT_EQ(run.out.find("--all") != std::string::npos, c.offersAll) << what << "\n" << run.out;
+    }
+
+    const RunResult nowhere =
+        Emulated("update", "normal", {"--emulate-pens", "2", "--pen", "emu-port-7", "--yes", "--json"});
+    EXPECT_EQ(nowhere.exitCode, 3) << nowhere.err;
+    EXPECT_NE(nowhere.err.find("no pen at location emu-port-7"), std::string::npos) << nowhere.err;
+    EXPECT_EQ(Log().Lines("OUT "), 0u);
+}
+
+TEST_F(PenflashCliTest, PenTakesTheChosenPenOnlyInEitherMode) {
+    std::vector<std::uint8_t> image(3001);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 31 + i / 5);
+    WriteBytes(dir / "image.bin", image);
+
+    for (const char* scenario : {"normal", "update-mode"}) {
+        const RunResult run = Emulated("update", scenario,
+                                       {"--emulate-pens", "3", "--pen", "emu-port-2", "--yes",
+                                        "--json", "--image", PathOf("image.bin")});
+        ASSERT_EQ(run.exitCode, 0) << scenario << "\n" << run.err;
+        EXPECT_EQ(JsonOf(run)["location"], "emu-port-2") << scenario;
+        const Transcript log = Log();
+        EXPECT_EQ(log.Image(), image) << scenario;
+        // Every device opened is the chosen pen, in one mode or the other.
+        size_t opened = 0;
+        for (const std::string& line : log.lines) {
+            if (line.rfind("EVENT opened ", 0) != 0) continue;
+            ++opened;
+            EXPECT_NE(line.find("@emu-port-2"), std::string::npos) << scenario << ": " << line;
+        }
+        EXPECT_GT(opened, 0u) << scenario;
+    }
+}
+
+#ifndef _WIN32
+TEST_F(PenflashCliTest, AllUpdatesEveryPenInAProcessOfItsOwnAfterOneQuestion) {
+    std::vector<std::uint8_t> image(5001);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + i / 3);
+    WriteBytes(dir / "image.bin", image);
+
+    const RunResult all = Emulated("update", "normal",
+                                   {"--emulate-pens", "3", "--all", "--json", "--image", PathOf("image.bin")},
+                                   "y\n");
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(Count(all.err, "pens now? [y/N]"), 1u) << all.err;
+    const Json json = JsonOf(all);
+    EXPECT_EQ(json["result"], "success");
+    ASSERT_EQ(json["pens"].size(), 3u) << json.dump(2);
+    for (int i = 0; i < 3; ++i) {
+        const std::string location = "emu-port-" + std::to_string(i + 1);
+        const Json& pen = json["pens"][i];
+        EXPECT_EQ(pen["location"], location);
+        EXPECT_EQ(pen["exitCode"], 0) << location;
+        EXPECT_EQ(pen["image"]["sha256"], HashOf(image)) << location;
+        // Each pen's process emulates its own pen, with a transcript of its own.
+        const Transcript log = Transcript::Read(dir / ("transcript.log." + location));
+        EXPECT_EQ(log.Image(), image) << location;
+        EXPECT_TRUE(log.Has("opened emu://pen" + std::string(i == 0 ? "" : "@" + location)))
+            << location;
+        EXPECT_FALSE(log.Has("VIOLATION")) << location;
+    }
+
+    // A failure is each pen's own, and the exit code is a pen's.
+    const RunResult failed = Emulated("update", "bad-image-ack", {"--emulate-pens", "2", "--all", "--yes", "--json"});
+    EXPECT_EQ(failed.exitCode, 6) << failed.err;
+    const Json failures = JsonOf(failed);
+    ASSERT_EQ(failures["pens"].size(), 2u);
+    EXPECT_EQ(failures["pens"][1]["error"]["call"], "FWUSendFirmware");
+    EXPECT_EQ(failures["pens"][1]["exitCode"], 6);
+}
+#endif
+
 TEST_F(PenflashCliTest, FilesThatAreNotWhatTheySeemAreRefused) {
     std::vector<std::uint8_t> image(3001, 0x3C);
     WriteBytes(dir / "image.bin", image);

@@ -29,12 +29,12 @@ wait_for_file() {
     done
 }
 
-# Starts the virtual pen in scenario $1 under the name $2 and waits until
-# the kernel has made its hidraw node.
+# Starts the virtual pen in scenario $1 under the name $2 (at location $3,
+# when given) and waits until the kernel has made its hidraw node.
 start_pen() {
     rm -f "$work/$2.ready"
     "$vp" "$1" --transcript "$work/$2.transcript" --image-out "$work/$2.image" \
-        --ready "$work/$2.ready" >"$work/$2.pen" 2>&1 &
+        --ready "$work/$2.ready" ${3:+--location "$3"} >"$work/$2.pen" 2>&1 &
     pen_pid=$!
     if ! wait_for_file "$work/$2.ready" 60; then
         fail "$2: the virtual pen did not become ready: $(tail -n 3 "$work/$2.pen")"
@@ -100,6 +100,45 @@ while read -r scenario want_list want_info want_update want_client; do
     check_image "$scenario" "$run"
     say "done $scenario in $((SECONDS - begun)) s: penflash $got_list/$got_info/$got_update, library \"$got_client\""
 done <"$expected"
+
+# Two pens, each at a location of its own: penflash sees both locations,
+# info and update send nothing until told which, --pen updates that pen
+# alone and --all both at once.
+several_pens() {
+    local begun=$SECONDS a b got
+    start_pen normal several-a kernel-port-a || return
+    a=$pen_pid
+    if ! start_pen normal several-b kernel-port-b; then
+        pen_pid=$a; stop_pen
+        return
+    fi
+    b=$pen_pid
+    "$penflash" list --json >"$work/several.list" 2>&1
+    for location in kernel-port-a kernel-port-b; do
+        grep -q "\"location\": \"$location\"" "$work/several.list" ||
+            fail "several: penflash list does not show the location $location"
+    done
+    "$penflash" info >"$work/several.info" 2>&1; got=$?
+    [ $got = 9 ] || fail "several: info with two pens exited with $got, expected 9"
+    "$penflash" update --yes --image "$image" >"$work/several.update" 2>&1; got=$?
+    [ $got = 9 ] || fail "several: update with two pens exited with $got, expected 9"
+    ! grep -qs '^OUT' "$work/several-a.transcript" "$work/several-b.transcript" ||
+        fail "several: a pen was written to before one was chosen"
+    "$penflash" update --pen kernel-port-b --yes --image "$image" >"$work/several.pen" 2>&1; got=$?
+    [ $got = 0 ] || fail "several: update --pen kernel-port-b exited with $got: $(tail -n 1 "$work/several.pen")"
+    ! grep -qs '^OUT' "$work/several-a.transcript" ||
+        fail "several: update --pen kernel-port-b wrote to the pen at kernel-port-a"
+    "$penflash" update --all --yes --json --image "$image" >"$work/several.all" 2>"$work/several.all.err"; got=$?
+    [ $got = 0 ] || fail "several: update --all exited with $got: $(tail -n 1 "$work/several.all.err")"
+    pen_pid=$b; stop_pen
+    [ "$pen_status" = 0 ] || fail "several: the pen at kernel-port-b ended with $pen_status"
+    pen_pid=$a; stop_pen
+    [ "$pen_status" = 0 ] || fail "several: the pen at kernel-port-a ended with $pen_status"
+    check_image normal several-a
+    check_image normal several-b
+    say "done several pens in $((SECONDS - begun)) s"
+}
+several_pens
 
 if [ $failures -ne 0 ]; then
     cp "$work"/* "$out"/ 2>/dev/null

@@ -140,6 +140,39 @@ several_pens() {
 }
 several_pens
 
+# A pen that another penflash is updating: a second one leaves it alone with
+# exit code 10, also while it is in firmware-update mode under the first
+# (the pen acknowledges the image 4 s after its last block, which keeps the
+# first one's lock that long).
+held_pen() {
+    local begun=$SECONDS first got
+    start_pen slow-image-ack held kernel-port-h || return
+    "$penflash" update --yes --image "$image" >"$work/held.first" 2>&1 &
+    first=$!
+    local tries=400
+    until grep -q "All bytes sent" "$work/held.first" 2>/dev/null; do
+        tries=$((tries - 1))
+        if [ $tries = 0 ] || ! kill -0 $first 2>/dev/null; then
+            fail "held: the first update did not reach the end of its transfer: $(tail -n 1 "$work/held.first")"
+            wait $first
+            stop_pen
+            return
+        fi
+        sleep 0.05
+    done
+    "$penflash" list --json >"$work/held.list" 2>&1
+    "$penflash" update --yes --image "$image" >"$work/held.second" 2>&1; got=$?
+    [ $got = 10 ] || fail "held: a second update of the held pen exited with $got, expected 10"
+    grep -q '"held": true' "$work/held.list" || fail "held: penflash list does not show the pen held"
+    wait $first; got=$?
+    [ $got = 0 ] || fail "held: the first update exited with $got: $(tail -n 1 "$work/held.first")"
+    stop_pen
+    [ "$pen_status" = 0 ] || fail "held: the virtual pen ended with $pen_status"
+    check_image slow-image-ack held
+    say "done held pen in $((SECONDS - begun)) s"
+}
+held_pen
+
 if [ $failures -ne 0 ]; then
     cp "$work"/* "$out"/ 2>/dev/null
 fi

@@ -97,13 +97,11 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
         ->type_name("SECONDS")
         ->check(CLI::Range(1u, 600u))
         ->capture_default_str();
-#ifndef _WIN32
     update
         ->add_flag("--all", options.all,
                    "Update every connected pen, all at once, one penflash process per pen; "
                    "asks once")
         ->excludes(pens[1]);
-#endif
     // Between update --all and its children only.
     update->add_flag("--emulate-chosen-only", options.emulateChosenOnly)
         ->group("")

@@ -36,7 +36,7 @@ struct Options {
     std::string imagePath;  // SZDD container or raw image; empty: the built-in one
     bool yes = false;       // no confirmation
     unsigned searchTimeoutSeconds = 60;
-    bool all = false;  // every pen, one penflash process each (not on Windows)
+    bool all = false;  // every pen, one penflash process each
 
     // Action::Exit only: what to print on stdout and stderr, and the code.
     std::string out;

@@ -1,7 +1,8 @@
 // update --all: one penflash process per pen, all at once. The library
 // serves one pen per process, so each pen gets a process of its own, this
 // very program with --pen; their messages are read as they come and their
-// JSON reports kept. POSIX systems only.
+// JSON reports kept. PenProcesses.cpp for POSIX systems,
+// PenProcessesWindows.cpp for Windows.
 #ifndef PENFLASH_PENPROCESSES_H
 #define PENFLASH_PENPROCESSES_H
 
@@ -31,16 +32,17 @@ struct PenRun {
 std::string OwnProgramPath();
 
 // Starts program once for each of runs, all at once, each with stdin on
-// /dev/null and its stdout and its stderr in pipes of their own, and waits
-// until all have ended. onLine(index, line) is called on the calling thread
-// for each line that runs[index] writes on stderr, as it comes (the line
-// without its line break). When interrupt is requested meanwhile, each
-// process still running is sent SIGINT once (a Ctrl-C on a terminal reaches
-// them anyway; SIGTERM or SIGHUP sent to this process alone would not), and
-// each of them decides, as on its own, whether it may stop. Returns
-// nothing; each run's exitCode, report and failure say how it went (a
-// process that could not be started has failure set and exitCode 1).
-// Main thread.
+// the null device and its stdout and its stderr in pipes of their own, and
+// waits until all have ended. onLine(index, line) is called on the calling
+// thread for each line that runs[index] writes on stderr, as it comes (the
+// line without its line break). On POSIX systems, when interrupt is
+// requested meanwhile, each process still running is sent SIGINT once (a
+// Ctrl-C on a terminal reaches them anyway; SIGTERM or SIGHUP sent to this
+// process alone would not); on Windows Ctrl-C reaches every process of the
+// console and nothing is passed on. Each process decides, as on its own,
+// whether it may stop. Returns nothing; each run's exitCode, report and
+// failure say how it went (a process that could not be started has failure
+// set and exitCode 1). Main thread.
 void RunPenProcesses(const std::string& program, std::vector<PenRun>& runs,
                      const Interrupt& interrupt,
                      const std::function<void(std::size_t, const std::string&)>& onLine);

@@ -6,6 +6,9 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
 #else
 #include <fcntl.h>
 #include <poll.h>
@@ -84,14 +87,27 @@ void Terminal::Line(const std::string& text) {
     Write(text + "\n");
 }
 
-void Terminal::Board(const std::vector<std::string>& lines) {
-    if (!m_interactive) return;
-    EndStatus();
+bool Terminal::Board(const std::vector<std::string>& lines) {
+    if (!m_interactive || m_broken) return false;
     std::size_t width = 80;
-#ifndef _WIN32
+#ifdef _WIN32
+    const HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(m_stream)));
+    if (m_escapes < 0) {
+        DWORD mode = 0;
+        m_escapes = GetConsoleMode(console, &mode) &&
+                    SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
+    CONSOLE_SCREEN_BUFFER_INFO screen{};
+    if (GetConsoleScreenBufferInfo(console, &screen) && screen.dwSize.X > 1) {
+        width = static_cast<std::size_t>(screen.dwSize.X);
+    }
+#else
+    m_escapes = 1;
     winsize size{};
     if (ioctl(fileno(m_stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 1) width = size.ws_col;
 #endif
+    if (m_escapes == 0) return false;
+    EndStatus();
     // Up over the block shown last, then each line cleared and written anew.
     std::string text;
     if (m_boardLines > 0) text = "\x1b[" + std::to_string(m_boardLines) + "A";
@@ -100,6 +116,7 @@ void Terminal::Board(const std::vector<std::string>& lines) {
     }
     Write(text);
     m_boardLines = lines.size();
+    return true;
 }
 
 void Terminal::Status(const std::string& text) {

@@ -43,12 +43,13 @@ public:
     // Main thread.
     void EndStatus();
 
-    // On a terminal, shows lines as a block that the next call redraws in
-    // place, each line cut to the terminal's width; the block needs the
-    // cursor movement of ANSI terminals, so it is for POSIX systems. Line
-    // and Status write below the block and end it. Elsewhere does nothing.
-    // Main thread.
-    void Board(const std::vector<std::string>& lines);
+    // On a terminal that moves its cursor on ANSI escape sequences (any on
+    // POSIX systems; a console on Windows once it has been asked to), shows
+    // lines as a block that the next call redraws in place, each line cut
+    // to the terminal's width, and returns true. Line and Status write
+    // below the block and end it. Elsewhere returns false and shows
+    // nothing. Main thread.
+    bool Board(const std::vector<std::string>& lines);
 
     // Writes question, reads one line from stdin and returns Yes for "y" or
     // "yes" (any case, blanks around ignored), Interrupted when Ctrl-C came
@@ -75,6 +76,7 @@ private:
     std::size_t m_statusLength = 0;
     bool m_statusShown = false;
     std::size_t m_boardLines = 0;  // lines of the block shown last
+    int m_escapes = -1;            // the terminal moves its cursor on escapes; -1: not asked yet
     bool m_broken = false;
 };
 

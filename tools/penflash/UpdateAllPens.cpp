@@ -123,13 +123,14 @@ bool UpdateCommand::RunPens(const std::vector<Pen>& pens) {
     m_terminal.Line("Updating " + std::to_string(runs.size()) +
                     (runs.size() == 1 ? " pen" : " pens side by side") +
                     "; do not unplug any of them.");
-    m_terminal.Board(board);
+    // A terminal that cannot redraw a block gets every line, as a file does.
+    const bool redrawn = m_terminal.Board(board);
     const auto start = Clock::now();
     RunPenProcesses(program, runs, m_interrupt, [&](std::size_t i, const std::string& line) {
         if (line.empty()) return;
         const std::string head =
             runs[i].location + std::string(width - runs[i].location.size(), ' ') + "  ";
-        if (m_terminal.Interactive()) {
+        if (redrawn) {
             board[i] = head + line;
             m_terminal.Board(board);
         } else {

@@ -34,9 +34,7 @@ UpdateCommand::UpdateCommand(const Options& options, Terminal& terminal,
       m_builtinSize(builtinSize) {}
 
 RunReport UpdateCommand::Run() {
-#ifndef _WIN32
     if (m_options.all) return RunAll();
-#endif
     const auto start = Clock::now();
     // Each step reports its own failure; the image is checked before the
     // pen hears anything.

@@ -65,7 +65,7 @@ private:
     void Close();
     void ShowResult(double seconds);
 
-    // update --all (POSIX systems only): the image is checked, the pens are
+    // update --all: the image is checked, the pens are
     // listed and shown, one confirmation is asked for all of them, and each
     // pen is updated by a penflash process of its own (--pen LOCATION --yes
     // --json), all at once, with a line per pen that follows its progress.

@@ -50,9 +50,7 @@ TEST(CommandLineTest, EachCommandWithItsOptions) {
     EXPECT_FALSE(chosen.emulateChosenOnly);
     EXPECT_EQ(plain.emulatePens, 1u);
     EXPECT_FALSE(plain.all);
-#ifndef _WIN32
     EXPECT_TRUE(Parse({"update", "--all", "--yes"}).all);
-#endif
 }
 
 TEST(CommandLineTest, MistakesAreUsageErrorsWithAMessage) {

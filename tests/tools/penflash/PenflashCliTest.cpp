@@ -526,7 +526,6 @@ TEST_F(PenflashCliTest, PenTakesTheChosenPenOnlyInEitherMode) {
     }
 }
 
-#ifndef _WIN32
 TEST_F(PenflashCliTest, AllUpdatesEveryPenInAProcessOfItsOwnAfterOneQuestion) {
     std::vector<std::uint8_t> image(5001);
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + i / 3);
@@ -562,7 +561,6 @@ TEST_F(PenflashCliTest, AllUpdatesEveryPenInAProcessOfItsOwnAfterOneQuestion) {
     EXPECT_EQ(failures["pens"][1]["error"]["call"], "FWUSendFirmware");
     EXPECT_EQ(failures["pens"][1]["exitCode"], 6);
 }
-#endif
 
 TEST_F(PenflashCliTest, FilesThatAreNotWhatTheySeemAreRefused) {
     std::vector<std::uint8_t> image(3001, 0x3C);

@@ -105,7 +105,8 @@ int main() {
     };
     std::vector<Row> rows = {{1, 0, {}}, {4, 1.3, {}}, {16, 2.0, {}}};
     bool ok = true;
-    std::printf("penflash update --all, 53,256-byte image, emulated pens (best of 3 runs, %u cores):\n",
+    std::printf("penflash update --all, 53,256-byte image, emulated pens "
+                "(best of 3 runs, %u cores):\n",
                 cores);
     for (Row& row : rows) {
         row.timing = Best(image, row.pens);

@@ -28,7 +28,6 @@ void PENLINK_CALL CollectEntry(void* context, const FWUDEVICEENTRY* entry) {
     static_cast<std::vector<DeviceEntry>*>(context)->push_back(std::move(d));
 }
 
-
 // How often the identification's end and Ctrl-C are looked at.
 constexpr auto kIdentifyPoll = std::chrono::milliseconds(20);
 

@@ -43,6 +43,13 @@ const char* ExitCodeName(ExitCode code) noexcept {
     return "failure";
 }
 
+ExitCode ExitCodeOf(int value) noexcept {
+    for (const ExitCodeRow& row : kRows) {
+        if (static_cast<int>(row.code) == value) return row.code;
+    }
+    return ExitCode::Failure;
+}
+
 std::string ExitCodeTable() {
     std::string table;
     for (const ExitCodeRow& row : kRows) {

@@ -37,6 +37,11 @@ enum class ExitCode : int {
 // Any thread.
 const char* ExitCodeName(ExitCode code) noexcept;
 
+// Returns the exit code of a penflash process as the enum names it: value
+// itself for a value of the enum, Failure for any other (a crash, a
+// signal). Any thread.
+ExitCode ExitCodeOf(int value) noexcept;
+
 // Returns the table of exit codes that --help and the README show, one
 // "   N  meaning" line each (the numbers right-aligned), in numeric order.
 // Any thread.

@@ -146,7 +146,8 @@ void RunPenProcesses(const std::string& program, std::vector<PenRun>& runs,
         CloseHandle(errWrite);
         if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
         if (!started) {
-            runs[i].failure = "cannot start " + program + ": " + SystemMessage("CreateProcessW", error);
+            runs[i].failure =
+                "cannot start " + program + ": " + SystemMessage("CreateProcessW", error);
             CloseHandle(outRead);
             CloseHandle(errRead);
             continue;

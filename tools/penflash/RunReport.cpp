@@ -45,23 +45,17 @@ void RunReport::AddPen(PenOutcome pen) {
 
 namespace {
 
-// The exit code of a pen's process as penflash names it; a code penflash
-// never gives (a crash, say) is a failure.
-ExitCode PenExit(int code) {
-    return code >= 0 && code <= static_cast<int>(ExitCode::PenHeld) ? static_cast<ExitCode>(code)
-                                                                     : ExitCode::Failure;
-}
-
 Json PenJson(const PenOutcome& pen) {
-    const ExitCode exit = PenExit(pen.exitCode);
+    const ExitCode exit = ExitCodeOf(pen.exitCode);
     Json entry = Json::object();
     entry["location"] = pen.location;
     const Json own = Json::parse(pen.report, nullptr, false);
     if (!own.is_object()) {
         entry["result"] = ExitCodeName(exit);
         entry["exitCode"] = pen.exitCode;
-        entry["error"] = {{"message", !pen.failure.empty() ? pen.failure
-                                                           : "the pen's process printed no report"}};
+        entry["error"] = {{"message", !pen.failure.empty()
+                                          ? pen.failure
+                                          : "the pen's process printed no report"}};
         return entry;
     }
     for (const auto& [key, value] : own.items()) {

@@ -24,11 +24,6 @@ std::string PenFailure(const PenRun& run) {
     return "exit code " + std::to_string(run.exitCode);
 }
 
-ExitCode AsExitCode(int code) {
-    return code >= 0 && code <= static_cast<int>(ExitCode::PenHeld) ? static_cast<ExitCode>(code)
-                                                                     : ExitCode::Failure;
-}
-
 }  // namespace
 
 RunReport UpdateCommand::RunAll() {
@@ -142,11 +137,12 @@ bool UpdateCommand::RunPens(const std::vector<Pen>& pens) {
     const PenRun* first = nullptr;  // the first pen, in the listed order, that failed
     std::size_t failures = 0;
     for (const PenRun& run : runs) {
-        const std::string head = "  " + run.location + std::string(width - run.location.size(), ' ');
+        const std::string head =
+            "  " + run.location + std::string(width - run.location.size(), ' ');
         if (run.exitCode == 0 && run.failure.empty()) {
             m_penSummary.push_back(head + "  updated");
         } else {
-            m_penSummary.push_back(head + "  " + ExitCodeName(AsExitCode(run.exitCode)) +
+            m_penSummary.push_back(head + "  " + ExitCodeName(ExitCodeOf(run.exitCode)) +
                                    " (exit code " + std::to_string(run.exitCode) +
                                    "): " + PenFailure(run));
             ++failures;
@@ -155,7 +151,7 @@ bool UpdateCommand::RunPens(const std::vector<Pen>& pens) {
         m_report.AddPen({run.location, run.exitCode, run.report, run.failure});
     }
     if (first == nullptr) return true;
-    return Fail(first->exitCode == 0 ? ExitCode::Failure : AsExitCode(first->exitCode),
+    return Fail(first->exitCode == 0 ? ExitCode::Failure : ExitCodeOf(first->exitCode),
                 {std::to_string(failures) + " of " + std::to_string(runs.size()) +
                      " pens failed; the first, at " + first->location + ": " + PenFailure(*first),
                  "pens", first->exitCode, ""});

@@ -142,9 +142,10 @@ int main(int argc, char** argv) {
             options);
     }
 
-    RunReport report = options.action == Action::List   ? ListDevices(terminal)
-                       : options.action == Action::Info ? ShowDeviceInfo(terminal, interrupt, options.pen)
-                                                        : update->Run();
+    RunReport report = options.action == Action::List ? ListDevices(terminal)
+                       : options.action == Action::Info
+                           ? ShowDeviceInfo(terminal, interrupt, options.pen)
+                           : update->Run();
     if (!options.emulate.empty()) report.SetEmulated(options.emulate);
     for (const std::string& violation : emulator.Violations()) {
         std::fprintf(stderr, "penflash: the emulated pen saw a protocol violation: %s\n",

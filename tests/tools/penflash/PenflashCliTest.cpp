@@ -490,13 +490,15 @@ TEST_F(PenflashCliTest, SeveralPensAreListedAndNoneIsTakenUnasked) {
         EXPECT_EQ(run.exitCode, 9) << what << "\n" << run.out;
         EXPECT_EQ(Log().Lines("OUT "), 0u) << what << ": a pen was written to";
         for (const char* text : {"emu-port-1", "emu-port-2", "--pen LOCATION"}) {
-            EXPECT_NE(run.out.find(text), std::string::npos) << what << ": " << text << " missing in\n" << run.out;
+            EXPECT_NE(run.out.find(text), std::string::npos)
+                << what << ": " << text << " missing in\n" << run.out;
         }
-        EXPECT_EQ(run.out.find("--all") != std::string::npos, c.offersAll) << what << "\n" << run.out;
+        EXPECT_EQ(run.out.find("--all") != std::string::npos, c.offersAll)
+            << what << "\n" << run.out;
     }
 
-    const RunResult nowhere =
-        Emulated("update", "normal", {"--emulate-pens", "2", "--pen", "emu-port-7", "--yes", "--json"});
+    const RunResult nowhere = Emulated(
+        "update", "normal", {"--emulate-pens", "2", "--pen", "emu-port-7", "--yes", "--json"});
     EXPECT_EQ(nowhere.exitCode, 3) << nowhere.err;
     EXPECT_NE(nowhere.err.find("no pen at location emu-port-7"), std::string::npos) << nowhere.err;
     EXPECT_EQ(Log().Lines("OUT "), 0u);
@@ -531,9 +533,9 @@ TEST_F(PenflashCliTest, AllUpdatesEveryPenInAProcessOfItsOwnAfterOneQuestion) {
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + i / 3);
     WriteBytes(dir / "image.bin", image);
 
-    const RunResult all = Emulated("update", "normal",
-                                   {"--emulate-pens", "3", "--all", "--json", "--image", PathOf("image.bin")},
-                                   "y\n");
+    const RunResult all =
+        Emulated("update", "normal",
+                 {"--emulate-pens", "3", "--all", "--json", "--image", PathOf("image.bin")}, "y\n");
     ASSERT_EQ(all.exitCode, 0) << all.err;
     EXPECT_EQ(Count(all.err, "pens now? [y/N]"), 1u) << all.err;
     const Json json = JsonOf(all);
@@ -554,7 +556,8 @@ TEST_F(PenflashCliTest, AllUpdatesEveryPenInAProcessOfItsOwnAfterOneQuestion) {
     }
 
     // A failure is each pen's own, and the exit code is a pen's.
-    const RunResult failed = Emulated("update", "bad-image-ack", {"--emulate-pens", "2", "--all", "--yes", "--json"});
+    const RunResult failed =
+        Emulated("update", "bad-image-ack", {"--emulate-pens", "2", "--all", "--yes", "--json"});
     EXPECT_EQ(failed.exitCode, 6) << failed.err;
     const Json failures = JsonOf(failed);
     ASSERT_EQ(failures["pens"].size(), 2u);

@@ -181,8 +181,9 @@ bool UpdateCommand::Confirm(std::size_t pens) {
     if (answer == Answer::Interrupted) return !Interrupted();
     if (answer == Answer::No) {
         return Fail(ExitCode::Cancelled,
-                    {"not confirmed; the pen's firmware was not changed", "confirmation",
-                     std::nullopt, ""});
+                    {pens > 1 ? "not confirmed; no pen's firmware was changed"
+                              : "not confirmed; the pen's firmware was not changed",
+                     "confirmation", std::nullopt, ""});
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include "EmulatorScenario.h"
 
+#include <algorithm>
+
 #include "core/PenlinkConfig.h"
 
 namespace penlink::emulator {
@@ -31,9 +33,17 @@ std::shared_ptr<EmulatedPen> ConfigureScenario(EmulatedBus& bus, const std::stri
     // Two devices that are not the pen, as on most machines.
     bus.Add(std::make_shared<EmulatedDevice>("mouse", 0x046D, 0xC077, 5, 0));
     bus.Add(std::make_shared<EmulatedDevice>("keyboard", 0x413C, 0x2113, 9, 2));
-    if (name == "absent") return nullptr;
+    return AddScenarioPen(bus, name, kDefaultPenLocation);
+}
 
+std::shared_ptr<EmulatedPen> AddScenarioPen(EmulatedBus& bus, const std::string& name,
+                                            const std::string& location) {
+    const auto& names = ScenarioNames();
+    if (name == "absent" || std::find(names.begin(), names.end(), name) == names.end()) {
+        return nullptr;
+    }
     PenSetup setup = DefaultPenSetup();
+    setup.location = location;
     setup.paced = true;
     PenFaults faults;
     if (name == "update-mode") setup.startInUpdateMode = true;

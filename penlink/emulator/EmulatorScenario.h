@@ -25,6 +25,12 @@ const std::vector<std::string>& ScenarioNames();
 std::shared_ptr<EmulatedPen> ConfigureScenario(EmulatedBus& bus, const std::string& name,
                                                std::string& error);
 
+// Puts the pen of scenario name (one of ScenarioNames()) on bus at location,
+// after the devices already there. Returns it; null for "absent" or an
+// unknown name, which put nothing.
+std::shared_ptr<EmulatedPen> AddScenarioPen(EmulatedBus& bus, const std::string& name,
+                                            const std::string& location);
+
 }  // namespace penlink::emulator
 
 #endif  // PENLINK_EMULATOR_EMULATORSCENARIO_H

@@ -7,60 +7,7 @@
 
 namespace penflash {
 
-namespace {
-
 using penlink::emulator::EmulatedBus;
-using penlink::emulator::EmulatedPen;
-using penlink::emulator::PenFaults;
-using penlink::emulator::PenSetup;
-
-// The faults that a scenario's pen shows in the protocol. ConfigureScenario
-// keeps them inside the one pen it makes, at emu-port-1, so for pens at the
-// other locations they are named here, after its table. Returns false for a
-// scenario not named here: it is refused with several pens rather than
-// emulated wrongly.
-bool ProtocolFaults(const std::string& scenario, PenFaults& faults) {
-    if (scenario == "never-returns") {
-        faults.neverReappears = true;
-    } else if (scenario == "silent") {
-        faults.noIdentityReply = true;
-    } else if (scenario == "bad-start-ack") {
-        faults.badStartAck = true;
-    } else if (scenario == "bad-image-ack") {
-        faults.badImageAck = true;
-    } else if (scenario == "slow-image-ack") {
-        faults.imageAckDelay = std::chrono::seconds(4);
-    } else if (scenario == "unplug-during-transfer") {
-        faults.unplugAfterBlocks = 100;
-    } else if (scenario != "normal" && scenario != "update-mode" && scenario != "refused" &&
-               scenario != "held-open") {
-        return false;
-    }
-    return true;
-}
-
-// Puts the pen of scenario at location on bus; its setup and the faults of
-// its listing are those of the scenario's own pen. Returns true (also for
-// "absent", which has no pen), or false with error set.
-bool AddPenAt(EmulatedBus& bus, const std::string& scenario, const std::string& location,
-              std::string& error) {
-    EmulatedBus model;
-    const auto pen = penlink::emulator::ConfigureScenario(model, scenario, error);
-    if (pen == nullptr) return error.empty();
-    PenFaults faults;
-    if (!ProtocolFaults(scenario, faults)) {
-        error = "the scenario \"" + scenario + "\" has no pen at " + location;
-        return false;
-    }
-    PenSetup setup = pen->Setup();
-    setup.location = location;
-    auto placed = std::make_shared<EmulatedPen>(setup, faults);
-    placed->faults = pen->faults;
-    bus.Add(std::move(placed));
-    return true;
-}
-
-}  // namespace
 
 EmulatorSession::EmulatorSession() = default;
 
@@ -90,13 +37,11 @@ bool EmulatorSession::Start(const std::string& scenario, const std::string& tran
         penlink::emulator::ConfigureScenario(check, scenario, error);
         if (!error.empty()) return false;
     }
-    // The scenario's own set-up where its pen is wanted; the bus without
-    // that pen ("absent": the mouse and the keyboard) elsewhere.
-    const bool first =
-        !locations.empty() && locations.front() == penlink::emulator::kDefaultPenLocation;
-    penlink::emulator::ConfigureScenario(*bus, first ? scenario : "absent", error);
-    for (std::size_t i = first ? 1 : 0; i < locations.size(); ++i) {
-        if (!AddPenAt(*bus, scenario, locations[i], error)) return false;
+    // The mouse and the keyboard, then the scenario's pen at each location
+    // emulated here.
+    penlink::emulator::ConfigureScenario(*bus, "absent", error);
+    for (const std::string& location : locations) {
+        penlink::emulator::AddScenarioPen(*bus, scenario, location);
     }
     std::string event = "scenario " + scenario;
     if (pens > 1) {

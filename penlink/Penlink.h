@@ -260,11 +260,11 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUEnumDevices(FWU_DEVICE_CALLBACK callbac
 // Caller thread.
 PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSelectDevice(const char* pszLocation);
 
-// The pen's lock. FWUOpenDevice takes it before it writes anything to a pen,
-// keyed on the pen's location (on the whole computer where no location is
-// known); it holds across the pen's switch and is let go when FWUCloseDevice
-// returns, when FWUOpenDevice fails, by FWUInit, or by the system when the
-// process ends. A pen whose lock another updater (any process, any user)
+// The pen's lock. FWUOpenDevice and the identify calls take it before they
+// write anything to a pen, keyed on the pen's location (on the whole computer
+// where no location is known); it holds across the pen's switch and across
+// FWUInit, and is let go when FWUCloseDevice returns, when FWUOpenDevice
+// fails, or by the system when the process ends. A pen whose lock another updater (any process, any user)
 // holds gets nothing from this one: FWUOpenDevice and the identify calls
 // return ORVANE_ERROR_MODE_CHANGE_FAILED, the search passes over it, and its
 // FWUDEVICEENTRY carries FWU_ENTRY_HELD.

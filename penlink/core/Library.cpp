@@ -72,12 +72,17 @@ Result SendFinish(CQuillDevice& device) {
 }  // namespace
 
 Result Init() {
-    // The caller's choices outlive FWUInit; the pen's lock does not.
+    // The caller's choices and the pen's lock outlive FWUInit: a caller that
+    // identified the pen and initialises before it opens it keeps the pen.
     std::string chosen = ChosenLocation();
     const bool hold = PenClaim().KeepAfterClose();
+    std::unique_ptr<PenLock> lock;
+    std::string lockedAt;
+    PenClaim().Hand(lock, lockedAt);
     ResetLibrary();
     SetChosenLocation(std::move(chosen));
     PenClaim().SetKeepAfterClose(hold);
+    PenClaim().Take(std::move(lock), std::move(lockedAt));
     g_FWUState.bInitialized.store(true);
     return Result::Ok;
 }
@@ -279,9 +284,12 @@ Result IdentifyDevice(bool updateMode, PenInfo& info) {
     }
     CQuillDevice device(updateMode);
     device.strWantedLocation = ChosenLocation();
+    // The pen's lock is taken before the identify command is written, and
+    // kept, as FWUOpenDevice keeps it: an updater that identifies first and
+    // opens next holds the pen from its first word to it.
     bool heldElsewhere = false;
     device.admit = [&heldElsewhere](const std::string& location) {
-        heldElsewhere = heldElsewhere || PenClaim().HeldElsewhere(location);
+        heldElsewhere = heldElsewhere || PenClaim().Claim(location) != Result::Ok;
         return !heldElsewhere;
     };
     const Result opened = device.Open();

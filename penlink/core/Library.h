@@ -82,7 +82,8 @@ void ForgetTarget(void* target);
 Result SelectLocation(const char* location);
 
 // FWUIdentifyDevice (updateMode false) and FWUIdentifyUpdateModeDevice:
-// identify a pen in the given mode without switching it and without touching
+// take the pen's lock (kept, as FWUOpenDevice keeps it) and identify the pen
+// in the given mode without switching it and without touching the rest of
 // the library's state. Fills info with what the pen told
 // (CQuillDevice::Identity); returns Ok, ModeChangeFailed (the search runs, or
 // a normal-mode pen is not supported) or the failure of CQuillDevice::Open.

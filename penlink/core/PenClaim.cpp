@@ -44,6 +44,19 @@ void CPenClaim::Release() {
     m_location.clear();
 }
 
+void CPenClaim::Hand(std::unique_ptr<PenLock>& lock, std::string& location) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    lock = std::move(m_lock);
+    location = std::move(m_location);
+    m_location.clear();
+}
+
+void CPenClaim::Take(std::unique_ptr<PenLock> lock, std::string location) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_lock = std::move(lock);
+    m_location = m_lock ? std::move(location) : std::string();
+}
+
 bool CPenClaim::HeldElsewhere(const std::string& location) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_lock && (m_location == location || m_location.empty())) return false;

@@ -26,6 +26,11 @@ public:
     // Lets go of the lock held, if any. Any thread.
     void Release();
 
+    // Hands the lock held (null: none) and its location out, holding none
+    // after; Take puts such a lock back. For a reset that keeps the lock.
+    void Hand(std::unique_ptr<PenLock>& lock, std::string& location);
+    void Take(std::unique_ptr<PenLock> lock, std::string location);
+
     // True when another updater holds the lock of location: a look, taking
     // and letting go of it at once. False when this process holds it, or
     // when no lock can be made. Any thread.

@@ -101,11 +101,12 @@ while read -r scenario want_list want_info want_update want_client; do
     say "done $scenario in $((SECONDS - begun)) s: penflash $got_list/$got_info/$got_update, library \"$got_client\""
 done <"$expected"
 
-# Two pens, each at a location of its own: penflash sees both locations,
-# info and update send nothing until told which, --pen updates that pen
-# alone and --all both at once.
+# Three pens, each at a location of its own, the third left in
+# firmware-update mode: penflash sees every location, info and update send
+# nothing until told which, --pen updates that pen alone and --all all three
+# at once.
 several_pens() {
-    local begun=$SECONDS a b got
+    local begun=$SECONDS a b c got
     start_pen normal several-a kernel-port-a || return
     a=$pen_pid
     if ! start_pen normal several-b kernel-port-b; then
@@ -113,8 +114,13 @@ several_pens() {
         return
     fi
     b=$pen_pid
+    if ! start_pen update-mode several-c kernel-port-c; then
+        pen_pid=$b; stop_pen; pen_pid=$a; stop_pen
+        return
+    fi
+    c=$pen_pid
     "$penflash" list --json >"$work/several.list" 2>&1
-    for location in kernel-port-a kernel-port-b; do
+    for location in kernel-port-a kernel-port-b kernel-port-c; do
         grep -q "\"location\": \"$location\"" "$work/several.list" ||
             fail "several: penflash list does not show the location $location"
     done
@@ -122,20 +128,23 @@ several_pens() {
     [ $got = 9 ] || fail "several: info with two pens exited with $got, expected 9"
     "$penflash" update --yes --image "$image" >"$work/several.update" 2>&1; got=$?
     [ $got = 9 ] || fail "several: update with two pens exited with $got, expected 9"
-    ! grep -qs '^OUT' "$work/several-a.transcript" "$work/several-b.transcript" ||
-        fail "several: a pen was written to before one was chosen"
+    ! grep -qs '^OUT' "$work/several-a.transcript" "$work/several-b.transcript" \
+        "$work/several-c.transcript" || fail "several: a pen was written to before one was chosen"
     "$penflash" update --pen kernel-port-b --yes --image "$image" >"$work/several.pen" 2>&1; got=$?
     [ $got = 0 ] || fail "several: update --pen kernel-port-b exited with $got: $(tail -n 1 "$work/several.pen")"
-    ! grep -qs '^OUT' "$work/several-a.transcript" ||
-        fail "several: update --pen kernel-port-b wrote to the pen at kernel-port-a"
+    ! grep -qs '^OUT' "$work/several-a.transcript" "$work/several-c.transcript" ||
+        fail "several: update --pen kernel-port-b wrote to another pen"
     "$penflash" update --all --yes --json --image "$image" >"$work/several.all" 2>"$work/several.all.err"; got=$?
     [ $got = 0 ] || fail "several: update --all exited with $got: $(tail -n 1 "$work/several.all.err")"
+    pen_pid=$c; stop_pen
+    [ "$pen_status" = 0 ] || fail "several: the pen at kernel-port-c ended with $pen_status"
     pen_pid=$b; stop_pen
     [ "$pen_status" = 0 ] || fail "several: the pen at kernel-port-b ended with $pen_status"
     pen_pid=$a; stop_pen
     [ "$pen_status" = 0 ] || fail "several: the pen at kernel-port-a ended with $pen_status"
     check_image normal several-a
     check_image normal several-b
+    check_image update-mode several-c
     say "done several pens in $((SECONDS - begun)) s"
 }
 several_pens
@@ -172,6 +181,34 @@ held_pen() {
     say "done held pen in $((SECONDS - begun)) s"
 }
 held_pen
+
+# Two updaters started at the same moment on one pen: one updates it, the
+# other exits with 10 and the pen hears nothing from it (the pen sees no
+# protocol violation, and its image is the one whole image).
+same_moment() {
+    local begun=$SECONDS first second one two
+    start_pen normal twice kernel-port-t || return
+    "$penflash" update --yes --image "$image" >"$work/twice.first" 2>&1 &
+    first=$!
+    "$penflash" update --yes --image "$image" >"$work/twice.second" 2>&1 &
+    second=$!
+    wait $first; one=$?
+    wait $second; two=$?
+    stop_pen
+    case "$one $two" in
+        "0 10"|"10 0") ;;
+        *) fail "twice: two updaters at once exited with $one and $two, expected 0 and 10: $(tail -n 1 "$work/twice.first"); $(tail -n 1 "$work/twice.second")" ;;
+    esac
+    [ "$pen_status" = 0 ] || fail "twice: the virtual pen ended with $pen_status: $(grep -m1 'protocol violation' "$work/twice.pen")"
+    # One updater identifies the pen twice (before it asks, and when it
+    # opens it) and starts the update once.
+    [ "$(grep -c '^OUT 00 02 02 95 95' "$work/twice.transcript")" = 2 ] &&
+        [ "$(grep -c '^OUT 00 02 01' "$work/twice.transcript")" = 1 ] ||
+        fail "twice: the pen got identify or start commands from both updaters"
+    check_image normal twice
+    say "done two updaters at once in $((SECONDS - begun)) s: $one and $two"
+}
+same_moment
 
 if [ $failures -ne 0 ]; then
     cp "$work"/* "$out"/ 2>/dev/null

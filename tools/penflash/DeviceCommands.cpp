@@ -62,6 +62,13 @@ bool PenInUpdateMode(const std::string& location) {
     return false;
 }
 
+PenChoice HeldSinceListed(const std::string& location) {
+    std::vector<DeviceEntry> entries;
+    if (!ListPenInterfaces(entries)) return {};
+    PenChoice choice = ChoosePen(GroupPens(entries), location, false);
+    return choice.exit == ExitCode::PenHeld ? choice : PenChoice{};
+}
+
 bool ChoosePenToWorkOn(const std::string& wantedPen, bool offerAll, RunReport& report,
                        std::string& location, std::string& details) {
     location.clear();
@@ -180,6 +187,16 @@ RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt,
         return report;
     }
     const ORVANE_ERROR result = *identified;
+    if (result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
+        const PenChoice held = HeldSinceListed(location);
+        if (held.exit == ExitCode::PenHeld) {
+            report.SetExit(held.exit);
+            report.SetError({held.message, "FWUIdentifyDevice", result, LibraryErrorName(result)});
+            terminal.Line("penflash: " + held.message + ".");
+            terminal.Line(held.details);
+            return report;
+        }
+    }
     if (result == ORVANE_ERROR_NONE || result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
         report.SetIdentity(info.dwProductCode, info.dwExtraInfo);
         report.SetVersion("current", FormatVersion(info.dwFirmwareVersion));

@@ -9,6 +9,7 @@
 
 #include "Interrupt.h"
 #include "Penlink.h"
+#include "PenChoice.h"
 #include "RunReport.h"
 #include "Terminal.h"
 
@@ -73,6 +74,13 @@ std::string RefusedPenText(std::uint32_t productCode);
 // Returns whether a pen in firmware-update mode is among the HID interfaces
 // (FWUEnumDevices), at location when it is not empty. Main thread.
 bool PenInUpdateMode(const std::string& location);
+
+// After a library call refused the pen (ORVANE_ERROR_MODE_CHANGE_FAILED):
+// when the pen at location (the only pen, with none) is held by another
+// updater now, which reached it after the list was read, returns the choice
+// that says so (PenHeld, with its message and details); Success otherwise.
+// Caller thread.
+PenChoice HeldSinceListed(const std::string& location);
 
 // Returns the HID interfaces that match the pen's IDs (FWUEnumDevices), in
 // the system's order, in entries; false when the system's list cannot be

@@ -111,6 +111,14 @@ bool UpdateCommand::LoadImage() {
     return !Interrupted();
 }
 
+bool UpdateCommand::FailIfHeld(const char* call, ORVANE_ERROR result) {
+    const PenChoice held = HeldSinceListed(m_location);
+    if (held.exit != ExitCode::PenHeld) return false;
+    m_choiceDetails = held.details;
+    Fail(held.exit, {held.message, call, result, LibraryErrorName(result)});
+    return true;
+}
+
 bool UpdateCommand::PickPen() {
     // ShowResult says why it failed, and the details after it.
     return ChoosePenToWorkOn(m_options.pen, true, m_report, m_location, m_choiceDetails) &&
@@ -129,6 +137,9 @@ bool UpdateCommand::IdentifyPen() {
                      "interrupt", std::nullopt, ""});
     }
     const ORVANE_ERROR result = *identified;
+    if (result == ORVANE_ERROR_MODE_CHANGE_FAILED && FailIfHeld("FWUIdentifyDevice", result)) {
+        return false;
+    }
     std::string current;
     if (result == ORVANE_ERROR_NONE || result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
         current = FormatVersion(info.dwFirmwareVersion);
@@ -200,6 +211,9 @@ bool UpdateCommand::SwitchAndFind() {
                                           : "Switching the pen to firmware-update mode...");
     const ORVANE_ERROR opened = FWUOpenDevice(m_waiter.Target());
     EndPhase("switch", start);
+    if (opened == ORVANE_ERROR_MODE_CHANGE_FAILED && FailIfHeld("FWUOpenDevice", opened)) {
+        return false;
+    }
     if (opened != ORVANE_ERROR_NONE) {
         return Fail(ExitForOpen(opened),
                     LibraryError("FWUOpenDevice", opened, LibraryErrorText(opened)));

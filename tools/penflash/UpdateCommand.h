@@ -56,6 +56,9 @@ private:
     using Clock = std::chrono::steady_clock;
 
     bool LoadImage();
+    // A call refused the pen: when another updater holds it now, fails with
+    // PenHeld and its message and returns true; false otherwise.
+    bool FailIfHeld(const char* call, ORVANE_ERROR result);
     bool PickPen();
     bool IdentifyPen();
     bool Confirm(std::size_t pens);

@@ -10,6 +10,21 @@ std::string Named(const std::string& location) {
     return location.empty() ? "the computer (no pen location is known)" : "the pen at " + location;
 }
 
+// Takes location's lock. A lock that is held is tried again for a while
+// before it counts as held elsewhere: another process's look at it
+// (HeldElsewhere, FWUEnumDevices) holds it for an instant, an updater for
+// the whole update.
+std::unique_ptr<PenLock> TakeLock(const std::string& location, PenLockStatus& status,
+                                  SysError& err) {
+    constexpr int kTries = 10;
+    constexpr unsigned kPauseMs = 20;
+    for (int tries = 1;; ++tries) {
+        std::unique_ptr<PenLock> lock = Services().LockPen(location, status, err);
+        if (status != PenLockStatus::HeldElsewhere || tries == kTries) return lock;
+        Services().Sleep(kPauseMs);
+    }
+}
+
 }  // namespace
 
 CPenClaim& PenClaim() {
@@ -23,7 +38,7 @@ Result CPenClaim::Claim(const std::string& location) {
     m_lock.reset();
     PenLockStatus status = PenLockStatus::Unavailable;
     SysError err;
-    m_lock = Services().LockPen(location, status, err);
+    m_lock = TakeLock(location, status, err);
     switch (status) {
         case PenLockStatus::Taken:
             m_location = location;
@@ -62,7 +77,7 @@ bool CPenClaim::HeldElsewhere(const std::string& location) {
     if (m_lock && (m_location == location || m_location.empty())) return false;
     PenLockStatus status = PenLockStatus::Unavailable;
     SysError err;
-    const std::unique_ptr<PenLock> look = Services().LockPen(location, status, err);
+    const std::unique_ptr<PenLock> look = TakeLock(location, status, err);
     return status == PenLockStatus::HeldElsewhere;
 }
 

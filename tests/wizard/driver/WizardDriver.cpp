@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -208,6 +209,15 @@ HWND WizardRun::WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs) {
         },
         timeoutMs);
     if (frame != nullptr) {
+        // A frame that would leave the screen is moved in as far as needed:
+        // the display may be smaller than the one the origin was chosen on.
+        RECT area{};
+        if (GetWindowRect(frame, &area)) {
+            const LONG width = area.right - area.left;
+            const LONG height = area.bottom - area.top;
+            origin.x = std::max(0L, std::min<LONG>(origin.x, GetSystemMetrics(SM_CXSCREEN) - width));
+            origin.y = std::max(0L, std::min<LONG>(origin.y, GetSystemMetrics(SM_CYSCREEN) - height));
+        }
         SetWindowPos(frame, onTop ? HWND_TOPMOST : nullptr, origin.x, origin.y, 0, 0,
                      SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS |
                          (onTop ? 0 : SWP_NOZORDER));

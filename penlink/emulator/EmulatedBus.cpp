@@ -19,9 +19,16 @@ std::vector<std::string> EmulatedBus::Violations() const {
     return all;
 }
 
+void EmulatedBus::KeepFullRecord(bool keep) {
+    m_transcript.KeepAllLines(keep);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_keepAllDebugLines = keep;
+    while (!keep && m_debugLines.size() > Transcript::kRecentLines) m_debugLines.pop_front();
+}
+
 std::vector<std::u16string> EmulatedBus::DebugLines() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_debugLines;
+    return {m_debugLines.begin(), m_debugLines.end()};
 }
 
 bool EmulatedBus::ListInterfaces(std::vector<HidInterface>& out, SysError&) {
@@ -94,6 +101,9 @@ void EmulatedBus::DebugOutput(const std::u16string& text) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_debugLines.push_back(text);
+        if (!m_keepAllDebugLines && m_debugLines.size() > Transcript::kRecentLines) {
+            m_debugLines.pop_front();
+        }
     }
     if (m_forwardDebug) OsServices().DebugOutput(text);
 }

@@ -2,11 +2,13 @@
 // emulated devices instead of real ones, and the system services in front of
 // the operating system's own (OsServices): ticks, sleep and the delivery of
 // the search result are passed on, the result also noted in the transcript;
-// debug lines are also kept here so that tests can read them. A program puts
-// it in place with UseBackend(&bus) and UseServices(&bus).
+// debug lines are also kept here so that tests can read them (the last few,
+// or all of them once KeepFullRecord asks for it). A program puts it in place
+// with UseBackend(&bus) and UseServices(&bus).
 #ifndef PENLINK_EMULATOR_EMULATEDBUS_H
 #define PENLINK_EMULATOR_EMULATEDBUS_H
 
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -31,7 +33,14 @@ public:
     // Protocol mismatches of all devices. Any thread.
     std::vector<std::string> Violations() const;
 
-    // Debug lines written by the library so far. Any thread.
+    // With keep, every debug line and every transcript line from now on
+    // stays in memory, for a test that reads DebugLines() or Log().Lines();
+    // without it (at first) only the last Transcript::kRecentLines of each
+    // do. Any thread.
+    void KeepFullRecord(bool keep);
+
+    // Debug lines written by the library and kept so far (see
+    // KeepFullRecord). Any thread.
     std::vector<std::u16string> DebugLines() const;
 
     Transcript& Log() { return m_transcript; }
@@ -60,7 +69,8 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<std::shared_ptr<EmulatedDevice>> m_devices;
-    std::vector<std::u16string> m_debugLines;
+    std::deque<std::u16string> m_debugLines;
+    bool m_keepAllDebugLines = false;
     // The locations whose locks this process holds; shared with the locks,
     // which may outlive the bus.
     struct LockTable {

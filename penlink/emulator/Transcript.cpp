@@ -70,9 +70,15 @@ void Transcript::In(const uint8_t* report, size_t length) { Add("IN " + HexBytes
 
 void Transcript::Event(const std::string& text) { Add("EVENT " + text); }
 
+void Transcript::KeepAllLines(bool keep) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_keepAll = keep;
+    while (!m_keepAll && m_lines.size() > kRecentLines) m_lines.pop_front();
+}
+
 std::vector<std::string> Transcript::Lines() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_lines;
+    return {m_lines.begin(), m_lines.end()};
 }
 
 void Transcript::Add(std::string line) {
@@ -82,6 +88,7 @@ void Transcript::Add(std::string line) {
         Flush();
     }
     m_lines.push_back(std::move(line));
+    if (!m_keepAll && m_lines.size() > kRecentLines) m_lines.pop_front();
 }
 
 }  // namespace penlink::emulator

@@ -1,11 +1,15 @@
 // The record of everything that crossed between the library and the emulated
-// devices: every report in both directions and the events of the bus.
+// devices: every report in both directions and the events of the bus. Every
+// line goes to the file, when there is one, as it happens; in memory only the
+// last kRecentLines stay, unless a reader of Lines() asks for all of them, so
+// that a process that runs many updates does not grow with its record.
 #ifndef PENLINK_EMULATOR_TRANSCRIPT_H
 #define PENLINK_EMULATOR_TRANSCRIPT_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,13 +18,17 @@ namespace penlink::emulator {
 
 class Transcript {
 public:
+    // The lines kept in memory while not every line is.
+    static constexpr size_t kRecentLines = 256;
+
     Transcript() = default;
     ~Transcript();
     Transcript(const Transcript&) = delete;
     Transcript& operator=(const Transcript&) = delete;
 
-    // Also appends every line to the file at path from now on (flushed line
-    // by line, so the file is complete even if the process is killed).
+    // Writes the lines kept so far to the file at path, then appends every
+    // line to it as it comes (flushed line by line, so the file is complete
+    // even if the process is killed).
     // Returns false when the file cannot be opened. Any thread.
     bool WriteTo(const std::string& path);
 
@@ -30,7 +38,12 @@ public:
     void In(const uint8_t* report, size_t length);
     void Event(const std::string& text);
 
-    // A copy of the lines so far. Any thread.
+    // With keep, every line from now on stays in memory; without it (at
+    // first) only the last kRecentLines do. Any thread.
+    void KeepAllLines(bool keep);
+
+    // A copy of the lines kept so far: every line since KeepAllLines(true),
+    // else the last kRecentLines at most. Any thread.
     std::vector<std::string> Lines() const;
 
     // Returns 0 while every line reached the file given to WriteTo (or when
@@ -47,7 +60,8 @@ private:
     void Flush();
 
     mutable std::mutex m_mutex;
-    std::vector<std::string> m_lines;
+    std::deque<std::string> m_lines;
+    bool m_keepAll = false;
     std::FILE* m_file = nullptr;
     int m_writeError = 0;
 };

@@ -33,6 +33,7 @@ protected:
     void SetUp() override {
         bus = std::make_unique<penlink::emulator::EmulatedBus>();
         bus->ForwardDebugOutput(false);
+        bus->KeepFullRecord(true);  // Outgoing() and DebugCount() read all of it
         penlink::UseBackend(bus.get());
         penlink::UseServices(bus.get());
         penlink::SetTimingForTesting(&timing);

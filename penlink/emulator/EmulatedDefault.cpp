@@ -2,8 +2,9 @@
 // emulated bus set up from the environment. PENLINK_EMULATOR names the
 // scenario ("normal" when unset); PENLINK_EMULATOR_LOG, when set, names a
 // file for the transcript; PENLINK_EMULATOR_OPEN_DELAY_MS holds each
-// FWUOpenDevice back (OpeningDelay.h). This is the only build of the
-// library that reads the environment.
+// FWUOpenDevice back (OpeningDelay.h); PENLINK_EMULATOR_SEARCH_PAUSE_MS
+// shortens the search's pauses (SearchPause.h). This is the only build of
+// the library that reads the environment.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "EmulatorScenario.h"
 #include "OpeningDelay.h"
+#include "SearchPause.h"
 
 namespace penlink {
 
@@ -24,6 +26,7 @@ emulator::EmulatedBus& Bus() {
         auto& made = *new emulator::EmulatedBus;
         const char* scenario = std::getenv("PENLINK_EMULATOR");
         const char* log = std::getenv("PENLINK_EMULATOR_LOG");
+        emulator::ApplySearchPauseFromEnvironment();
         if (log != nullptr && *log != '\0' && !made.Log().WriteTo(log)) {
             std::fprintf(stderr, "Penlink (emulated): cannot write the transcript to %s\n", log);
         }

@@ -1,9 +1,11 @@
 #include "EmulatorSession.h"
 
 #include "core/HidBackend.h"
+#include "core/Timing.h"
 #include "Penlink.h"
 #include "emulator/EmulatedBus.h"
 #include "emulator/EmulatorScenario.h"
+#include "emulator/SearchPause.h"
 
 namespace penflash {
 
@@ -17,6 +19,7 @@ EmulatorSession::~EmulatorSession() {
     FWUInit();
     penlink::UseBackend(nullptr);
     penlink::UseServices(nullptr);
+    penlink::SetTimingForTesting(nullptr);
 }
 
 bool EmulatorSession::Start(const std::string& scenario, const std::string& transcriptPath,
@@ -53,6 +56,7 @@ bool EmulatorSession::Start(const std::string& scenario, const std::string& tran
     m_bus = std::move(bus);
     penlink::UseBackend(m_bus.get());
     penlink::UseServices(m_bus.get());
+    penlink::emulator::ApplySearchPauseFromEnvironment();
     m_inPlace = true;
     return true;
 }

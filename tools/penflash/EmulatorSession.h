@@ -18,7 +18,8 @@ public:
     // Nothing in place yet. Main thread.
     EmulatorSession();
     // Resets the library (which drops the pen it holds and ends a search),
-    // then puts the real backend back. Main thread.
+    // then puts the real backend and the product's time limits back. Main
+    // thread.
     ~EmulatorSession();
     EmulatorSession(const EmulatorSession&) = delete;
     EmulatorSession& operator=(const EmulatorSession&) = delete;
@@ -28,10 +29,12 @@ public:
     // locations emu-port-1 to emu-port-<pens> (none in "absent"), or, when
     // onlyAt is not empty, only the one of them at onlyAt (none when it is
     // not one of them). transcriptPath, when not empty, receives the
-    // transcript line by line. Returns true, or false with error set when
-    // the scenario is unknown, its pen cannot stand at another location
-    // than emu-port-1, or the transcript file cannot be opened (nothing is
-    // put in place then). Main thread, before any library call.
+    // transcript line by line. The emulator's shortened search pause, when
+    // the environment asks for it (emulator/SearchPause.h), is put in force
+    // too. Returns true, or false with error set when the scenario is
+    // unknown, its pen cannot stand at another location than emu-port-1, or
+    // the transcript file cannot be opened (nothing is put in place then).
+    // Main thread, before any library call.
     bool Start(const std::string& scenario, const std::string& transcriptPath, unsigned pens,
                const std::string& onlyAt, std::string& error);
 

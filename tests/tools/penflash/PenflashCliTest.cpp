@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "CommandLine.h"
 #include "PenflashVersion.h"
 #include "Sha256.h"
 #include "SzddCodec.h"
+#include "core/Timing.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -375,6 +377,26 @@ TEST_F(PenflashCliTest, FailuresAfterTheSwitchHaveTheirOwnCodesAndClose) {
         Emulated("update", "never-returns", {"--yes", "--json", "--search-timeout", "1"});
     EXPECT_EQ(notBack.exitCode, 5) << notBack.err;
     EXPECT_EQ(JsonOf(notBack)["result"], "pen-not-back");
+
+    // With penflash's own limit at its default, the library's long search
+    // after the switch (all 101 tries) gives up first: its answer, not the
+    // limit, ends the wait, and it is "not back", not "no pen". The
+    // emulator shortens the pauses between the tries.
+    const penlink::Timing product;
+    ASSERT_GT(penflash::Options{}.searchTimeoutSeconds * 1000u,
+              product.longSearchTries * product.searchPauseMs);
+    {
+        const ScopedEnvironment pause("PENLINK_EMULATOR_SEARCH_PAUSE_MS", "1");
+        const RunResult gaveUp = Emulated("update", "never-returns", {"--yes", "--json"});
+        EXPECT_EQ(gaveUp.exitCode, 5) << gaveUp.err;
+        const Json json = JsonOf(gaveUp);
+        EXPECT_EQ(json["result"], "pen-not-back");
+        EXPECT_EQ(json["error"]["name"], "NOT_FOUND_AFTER_SWITCH");
+        EXPECT_NE(gaveUp.err.find("did not come back in firmware-update mode after the switch"),
+                  std::string::npos)
+            << gaveUp.err;
+        EXPECT_TRUE(Log().Has("search result 2 1")) << "the library did not give up";
+    }
 
     struct Case {
         const char* scenario;

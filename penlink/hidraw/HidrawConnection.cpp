@@ -10,11 +10,9 @@
 
 namespace penlink {
 
-namespace {
-
 // errno values by which hidraw says the device is gone: ENODEV from a write
 // after unplugging, EIO from a read, ESHUTDOWN and EPIPE from the USB layer.
-IoStatus StatusFromErrno(const char* call, int code, SysError& err) {
+IoStatus HidrawConnection::StatusFromErrno(const char* call, int code, SysError& err) {
     err = {call, code};
     switch (code) {
         case ENODEV:
@@ -24,8 +22,6 @@ IoStatus StatusFromErrno(const char* call, int code, SysError& err) {
         default: return IoStatus::Failed;
     }
 }
-
-}  // namespace
 
 HidrawConnection::HidrawConnection(int fd, int wakeFd, bool numberedReports)
     : m_fd(fd), m_wakeFd(wakeFd), m_numberedReports(numberedReports) {}

@@ -36,6 +36,12 @@ public:
 
     void CancelRead() override;
 
+    // What a read, write or poll that failed with errno code means. Returns
+    // DeviceStopped for ENODEV, ESHUTDOWN, EPIPE and EIO (the device is
+    // gone: a pen that leaves the bus on the switch command), Failed for any
+    // other code; err names call and code either way. Any thread.
+    static IoStatus StatusFromErrno(const char* call, int code, SysError& err);
+
 private:
     void ConsumeCancel();
 

@@ -4,6 +4,7 @@
 // FIFOs standing in for device nodes.
 #include "core/SystemServices.h"
 #include "hidraw/HidrawBackend.h"
+#include "hidraw/HidrawConnection.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -17,9 +18,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <utility>
 
 namespace penlink {
 namespace {
@@ -469,6 +472,24 @@ TEST_F(Connection, AVanishedDeviceStopsReadsAndWrites) {
     EXPECT_EQ(m_conn->Write(buffer, sizeof buffer, 1000, err), IoStatus::DeviceStopped);
     EXPECT_EQ(err.call, "write");
     EXPECT_EQ(err.code, EPIPE);
+}
+
+TEST(HidrawErrors, OnlyTheCodesOfAGoneDeviceStopTheTransfer) {
+    // A pen that leaves the bus while it takes the switch command fails that
+    // write with ENODEV, and has switched; a socket standing in for it can
+    // only give EPIPE, so the codes are given here directly.
+    const std::pair<int, IoStatus> cases[] = {
+        {ENODEV, IoStatus::DeviceStopped}, {EPIPE, IoStatus::DeviceStopped},
+        {ESHUTDOWN, IoStatus::DeviceStopped}, {EIO, IoStatus::DeviceStopped},
+        {EACCES, IoStatus::Failed},         {EINVAL, IoStatus::Failed},
+        {ENOSPC, IoStatus::Failed},         {EBADF, IoStatus::Failed},
+        {ETIMEDOUT, IoStatus::Failed}};
+    for (const auto& [code, status] : cases) {
+        SysError err;
+        EXPECT_EQ(HidrawConnection::StatusFromErrno("write", code, err), status) << strerror(code);
+        EXPECT_EQ(err.call, "write");
+        EXPECT_EQ(err.code, code);
+    }
 }
 
 TEST(HidrawOpen, ReadsCarryTheReportIdWhateverTheDescriptorSays) {

@@ -77,4 +77,23 @@ TEST(FirmwareImageTest, DamagedContainersAndEmptyImagesAreRefused) {
     }
 }
 
+TEST(FirmwareImageTest, RawImageIsHeldToTheLimitToo) {
+    std::vector<std::uint8_t> raw(FirmwareImage::kMaxLength, 0x5A);
+    FirmwareImage image;
+    std::string error;
+    ASSERT_TRUE(FirmwareImage::FromStored(raw.data(), raw.size(), image, error)) << error;
+    EXPECT_EQ(image.Bytes().size(), FirmwareImage::kMaxLength);
+    EXPECT_FALSE(image.WasCompressed());
+
+    raw.push_back(0x5A);
+    EXPECT_FALSE(FirmwareImage::FromStored(raw.data(), raw.size(), image, error));
+    EXPECT_NE(error.find("16,777,217 bytes"), std::string::npos) << error;
+    EXPECT_TRUE(image.Bytes().empty());
+
+    auto container = Compressed(ProgramLike(100));  // declares a byte over the limit
+    SetDeclaredLength(container, FirmwareImage::kMaxLength + 1);
+    EXPECT_FALSE(FirmwareImage::FromStored(container.data(), container.size(), image, error));
+    EXPECT_NE(error.find("16,777,217 bytes"), std::string::npos) << error;
+}
+
 }  // namespace image

@@ -1,11 +1,16 @@
 // The six calls end to end against the emulated pen: results, messages,
 // transcripts and faults.
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <thread>
 
 #include "EmulatedLibraryTest.h"
+#include "core/Library.h"
 #include "core/ReportCodec.h"
+#include "core/SearchThread.h"
 
 using namespace penlink;
 using namespace penlink::emulator;
@@ -32,6 +37,36 @@ std::vector<uint8_t> Image(size_t length) {
     }
     return image;
 }
+
+// The bus's services with a hook on every debug line, which the search thread
+// runs where it writes the line, and a count of the results handed on.
+class HookedServices : public SystemServices {
+public:
+    explicit HookedServices(EmulatedBus& bus) : m_bus(bus) { UseServices(this); }
+    ~HookedServices() override { UseServices(&m_bus); }
+    uint32_t TickCount() override { return m_bus.TickCount(); }
+    void Sleep(unsigned ms) override { m_bus.Sleep(ms); }
+    void DebugOutput(const std::u16string& text) override {
+        m_bus.DebugOutput(text);
+        if (onLine) onLine(text);
+    }
+    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
+                          SysError& err) override {
+        ++posted;
+        return m_bus.PostSearchResult(target, wParam, lParam, err);
+    }
+    bool ProcessExiting() override { return m_bus.ProcessExiting(); }
+    std::unique_ptr<PenLock> LockPen(const std::string& location, PenLockStatus& status,
+                                     SysError& err) override {
+        return m_bus.LockPen(location, status, err);
+    }
+
+    std::function<void(const std::u16string&)> onLine;  // set before the search starts
+    std::atomic<int> posted{0};
+
+private:
+    EmulatedBus& m_bus;
+};
 
 }  // namespace
 
@@ -372,6 +407,58 @@ TEST_F(EmulatedLibraryTest, IdentificationFaultsFailTheOpenWithoutASearch) {
         if (c.outputLength < sizeof kCmdIdentify) {
             EXPECT_TRUE(Outgoing().empty());
         }
+        TearDown();
+    }
+}
+
+TEST_F(EmulatedLibraryTest, SearchAbandonedAfterItsLastCheckPostsNothing) {
+    // Each search writes one line after its last look at whether it was
+    // abandoned and before it posts; the abandon comes right there, on the
+    // search thread, so no sleep decides the order.
+    struct Case {
+        const char* name;
+        bool penThere;
+        bool closeLibrary;  // FWUInit on the test thread; else the target goes away
+    };
+    for (const Case& c : {Case{"found, target destroyed", true, false},
+                          Case{"found, library closed", true, true},
+                          Case{"not found, target destroyed", false, false},
+                          Case{"not found, library closed", false, true}}) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        if (c.penThere) {
+            auto setup = PenFor50Ms();
+            setup.startInUpdateMode = true;
+            AddPen(setup);
+        }
+        HookedServices services(*bus);
+        const std::u16string lastLine = c.penThere ? u"FindFWUDevice :\tThe target window is ok\n"
+                                                   : u"FindFWUDevice :\tDevice not found\n";
+        std::promise<void> reached;
+        services.onLine = [&](const std::u16string& line) {
+            if (line != lastLine) return;
+            if (!c.closeLibrary) {
+                ForgetTarget(waiter.Target());
+                return;
+            }
+            // FWUInit abandons the search first, then waits for its end.
+            reached.set_value();
+            const auto giveUp = Clock::now() + std::chrono::seconds(20);
+            while (!Search().Abandoned() && Clock::now() < giveUp) std::this_thread::yield();
+        };
+        ASSERT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+        ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+        if (c.closeLibrary) {
+            reached.get_future().wait();
+            EXPECT_EQ(FWUInit(), ORVANE_ERROR_NONE);
+        } else {
+            Search().Stop(false);
+        }
+        EXPECT_FALSE(Search().Busy());
+        EXPECT_EQ(services.posted.load(), 0);
+        SearchMessage msg;
+        EXPECT_FALSE(waiter.Wait(0, msg));
+        EXPECT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_MODE_CHANGE_FAILED);
         TearDown();
     }
 }

@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     long afterFirst = 0;
     long previous = HeapInUse();
     std::printf("heap in use at the start: %ld bytes\n", previous);
+    if (previous == 0) std::printf("glibc does not see this heap (a sanitizer's?): no figures\n");
     for (int n = 1; n <= updates && ok; ++n) {
         ok = Update(*pen, image);
         const long now = HeapInUse();

@@ -20,8 +20,9 @@ struct Timing {
 // others in place. Any thread.
 const Timing& CurrentTiming();
 
-// Puts timing in force (null: back to the product's values). Tests only, and
-// only while no library call runs.
+// Puts timing in force (null: back to the product's values); timing must
+// outlive its use. Tests only (and the emulator, when a test asks it through
+// the environment), and only while no library call runs.
 void SetTimingForTesting(const Timing* timing);
 
 }  // namespace penlink

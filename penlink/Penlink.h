@@ -14,13 +14,20 @@
 //   5. FWUStartFirmwareUpdate, then FWUSendFirmware with the whole image.
 //   6. FWUCloseDevice at the end, and on cancel at any step.
 //
-// All six calls are meant for one caller thread (the user-interface thread of
-// a program); they never throw and every result is a value of ORVANE_ERROR.
-// One call runs at a time: a call that starts while another one runs, from
-// another thread or from the progress callback inside FWUSendFirmware, is
-// refused at once with ORVANE_ERROR_MODE_CHANGE_FAILED and changes nothing,
-// so that it can neither free the pen under the running call nor write into
-// the middle of an image. FWUGetDeviceInfo, FWUEnumDevices and the
+// The calls may come from any thread, one thread at a time: "caller thread"
+// below means whichever thread makes the call, and a program may make each
+// call on another thread (a user-interface thread may run the long update
+// calls on a worker of its own and keep answering its windows). The library
+// keeps nothing per thread: no thread-local state, no thread identity, no
+// message to a thread's queue; the search result goes to the window or
+// target given to FWUOpenDevice, whichever thread reads it. The calls never
+// throw and every result is a value of ORVANE_ERROR. One call runs at a
+// time: the call gate refuses a call that starts while another one runs,
+// from another thread or from the progress callback inside FWUSendFirmware,
+// at once with ORVANE_ERROR_MODE_CHANGE_FAILED, and it changes nothing, so
+// that it can neither free the pen under the running call nor write into
+// the middle of an image. A program that moves its calls between threads
+// must therefore let each call return before it makes the next. FWUGetDeviceInfo, FWUEnumDevices and the
 // notification target calls are not held back and may run at any time.
 //
 // On Linux there are no windows: FWUOpenDevice takes a notification target

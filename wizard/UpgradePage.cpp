@@ -1,6 +1,7 @@
 #include "UpgradePage.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "ImagePipeline.h"
 #include "Penlink.h"
@@ -12,7 +13,11 @@
 
 CUpgradePage::CUpgradePage() : CWizardPage(IDD_UPGRADE) { m_bWhiteBackground = FALSE; }
 
-CUpgradePage::~CUpgradePage() { ReleaseImage(); }
+CUpgradePage::~CUpgradePage() {
+    // The worker may still read the image.
+    m_call.Wait();
+    ReleaseImage();
+}
 
 BOOL CUpgradePage::OnInitDialog() {
     InitPageAndPlaceholders();
@@ -23,40 +28,75 @@ BOOL CUpgradePage::OnInitDialog() {
 bool CUpgradePage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     static const MessageEntry<CUpgradePage> kMessages[] = {
         MapMessage(WM_START_UPDATE, &CUpgradePage::OnStartUpdate),
+        MapMessage(WM_UPDATE_STEP_DONE, &CUpgradePage::OnUpdateStepDone),
     };
     return DispatchMessageTable(*this, kMessages, message, wParam, lParam, result) ||
            CWizardPage::OnMessage(message, wParam, lParam, result);
 }
 
 LRESULT CUpgradePage::OnStartUpdate(WPARAM, LPARAM) {
+    if (m_bStarted) return 0;
+    m_bStarted = true;
     m_pWizard->SetButtons(false, false, false);
-    RunUpdateSequence();
-    ReleaseImage();
-    return 0;
-}
-
-void CUpgradePage::RunUpdateSequence() {
     BYTE* image = nullptr;
     if (!LoadFirmwareImage(nullptr, &image, &m_nImageLength)) {
         // Without an image the pen is not touched at all: no receiving state,
         // no empty transfer.
+        ReleaseImage();
         WizardMessageBox(IDS_DOWNLOAD_ERROR, MB_ICONERROR);
         PostQuitMessage(0);
-        return;
+        return 0;
     }
     m_pImage = image;
-    if (FWUStartFirmwareUpdate() != ORVANE_ERROR_NONE) {
-        WizardMessageBox(IDS_DEVICE_NOT_FOUND, MB_ICONERROR);
-        PostQuitMessage(0);
-        return;
+    m_pWizard->SetCallsRunning(true);
+    StartStep(kStartStep, [] { return FWUStartFirmwareUpdate(); });
+    return 0;
+}
+
+void CUpgradePage::StartStep(UpdateStep step, CLibraryCall::Call call) {
+    m_nAwaited = step;
+    m_call.Start(std::move(call), Handle(), WM_UPDATE_STEP_DONE, step);
+}
+
+LRESULT CUpgradePage::OnUpdateStepDone(WPARAM wParam, LPARAM lParam) {
+    if (m_nAwaited == kNoStep || wParam != m_nAwaited) return 0;
+    const auto result = static_cast<ORVANE_ERROR>(lParam);
+    switch (m_nAwaited) {
+    case kStartStep:
+        if (result != ORVANE_ERROR_NONE) {
+            EndSequence();
+            WizardMessageBox(IDS_DEVICE_NOT_FOUND, MB_ICONERROR);
+            PostQuitMessage(0);
+            return 0;
+        }
+        {
+            // The buffer stays with the page until this call's result is in.
+            unsigned char* const image = m_pImage;
+            const int length = m_nImageLength;
+            StartStep(kSendStep, [image, length] { return FWUSendFirmware(image, length); });
+        }
+        return 0;
+    case kSendStep:
+        if (result != ORVANE_ERROR_NONE) {
+            EndSequence();
+            if (!m_bCancelled) WizardMessageBox(IDS_DOWNLOAD_ERROR, MB_ICONERROR);
+            PostQuitMessage(0);
+            return 0;
+        }
+        StartStep(kCloseStep, [] { return FWUCloseDevice(); });
+        return 0;
+    default:
+        // The update is in; a failed close changes nothing.
+        EndSequence();
+        m_pWizard->OnNext();
+        return 0;
     }
-    if (FWUSendFirmware(m_pImage, m_nImageLength) != ORVANE_ERROR_NONE) {
-        if (!m_bCancelled) WizardMessageBox(IDS_DOWNLOAD_ERROR, MB_ICONERROR);
-        PostQuitMessage(0);
-        return;
-    }
-    FWUCloseDevice();  // the update is in; a failed close changes nothing
-    m_pWizard->OnNext();
+}
+
+void CUpgradePage::EndSequence() {
+    m_nAwaited = kNoStep;
+    m_pWizard->SetCallsRunning(false);
+    ReleaseImage();
 }
 
 void CUpgradePage::ReleaseImage() {

@@ -131,6 +131,9 @@ void CWizardDialog::OnFinish() {
 }
 
 void CWizardDialog::OnCancel() {
+    // Dropped, not queued: a cancel asked after the calls would meet a
+    // finished update.
+    if (m_bCallsRunning) return;
     for (CWizardPage* page : m_pages) {
         if (page->m_bCreated && !page->OnQueryCancel()) return;
     }

@@ -69,6 +69,11 @@ public:
     void SetButtons(bool next, bool back, bool cancel) const;
     // Sets the caption of button id, if the frame has it. Returns nothing.
     void SetButtonText(int id, const CText& text) const;
+    // While running is true, a page's library calls run on a worker thread
+    // and the frame drops the cancel command (the Cancel button, Esc,
+    // Alt+F4): the modal run must not end, nor the pages go, under them.
+    // Returns nothing.
+    void SetCallsRunning(bool running) { m_bCallsRunning = running; }
     // Returns the shown page: the first page of the list that is active;
     // null when none is.
     CWizardPage* ActivePage() const;
@@ -81,7 +86,8 @@ protected:
     BOOL OnInitDialog() override;
     // Asks every created page in list order; at the first refusal nothing
     // happens. Otherwise closes the device library's exchange and ends the
-    // modal run with IDCANCEL. Returns nothing.
+    // modal run with IDCANCEL. Does nothing at all while a page's library
+    // calls run (SetCallsRunning). Returns nothing.
     void OnCancel() override;
     // The frame's window goes: every created page that agrees
     // (OnKillActive) gets OnDestroyPage and loses its window. Returns
@@ -98,6 +104,7 @@ protected:
 
     CPageList<CWizardPage> m_pages;  // wizard order; not owned
     UINT m_nPlaceholderId = 0;       // control whose corner places the pages
+    bool m_bCallsRunning = false;    // a page's library calls run: no cancel
 };
 
 #endif  // FLASHWIZARD_WIZARDDIALOG_H

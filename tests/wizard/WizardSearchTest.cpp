@@ -3,6 +3,8 @@
 // and Next while a search runs.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "driver/PenTranscript.h"
 #include "driver/WizardChecks.h"
 #include "driver/WizardDriver.h"
@@ -72,7 +74,8 @@ TEST(WizardSearch, CancelOnTheWelcomePageAsksOnce) {
     ExpectCancelAnsweredNoChangesNothing(run, frame);
 
     // Yes ends the wizard without a second question.
-    CancelAndAnswer(run, frame, IDYES);
+    Click(frame, kCancel);
+    AnswerCancelQuestion(run, IDYES, L"box-4-cancel-question");
     EXPECT_TRUE(run.WaitForExit(5000));
     // The library was never started, so the pen saw nothing.
     EXPECT_EQ(CountLines(run.Transcript(), "OUT"), 0);
@@ -193,6 +196,20 @@ TEST(WizardSearch, EarlierSearchsResultStartsNothing) {
     EXPECT_EQ(CountLines(transcript, "OUT 00 02 03"), 0) << "the update started unasked";
     EXPECT_EQ(CountLines(transcript, "EVENT image of"), 0);
 
+    CancelAndAnswer(run, frame, IDYES);
+    EXPECT_TRUE(run.WaitForExit(5000));
+}
+
+// The frame opens in the middle of the screen's work area, whatever its size.
+TEST(WizardSearch, FrameOpensCentredOnTheWorkArea) {
+    WizardRun run("normal", "centred");
+    const HWND frame = run.FindFrame(20000);
+    ASSERT_NE(frame, nullptr);
+    RECT area{}, placed{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) && GetWindowRect(frame, &placed));
+    // Twice the centres, so that an odd difference in size stays whole.
+    EXPECT_LE(std::abs(placed.left + placed.right - area.left - area.right), 1) << placed.left;
+    EXPECT_LE(std::abs(placed.top + placed.bottom - area.top - area.bottom), 1) << placed.top;
     CancelAndAnswer(run, frame, IDYES);
     EXPECT_TRUE(run.WaitForExit(5000));
 }

@@ -1,7 +1,11 @@
 // The wizard under Wine on the emulated pen, driven as its user would: the
 // whole update, and the failures that end the wizard with a message.
-// Screenshots of every page of the update go to build/<preset>/screenshots.
+// Screenshots of every page of the update and of its message boxes go to
+// build/<preset>/screenshots.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
 
 #include "driver/PenTranscript.h"
 #include "driver/WizardChecks.h"
@@ -16,13 +20,23 @@ namespace {
 constexpr POINT kCorner{0, 0};
 
 // Starts run, lets it find the pen, presses "&Update" and expects the update
-// to end with a message box of text and the end of the wizard.
-void UpdateUntilFatalMessage(WizardRun& run, const wchar_t* text, DWORD timeoutMs) {
+// to end with a message box of text (saved as screenshot, when given) and
+// the end of the wizard.
+void UpdateUntilFatalMessage(WizardRun& run, const wchar_t* text, DWORD timeoutMs,
+                             const wchar_t* screenshot = nullptr) {
     const HWND frame = StartAtWelcomePage(run, kCorner, false);
     ASSERT_NE(frame, nullptr);
     AdvanceToExplanationPage(frame);
     Click(frame, kNext);
-    ExpectFatalMessageAndEnd(run, text, timeoutMs);
+    ExpectFatalMessageAndEnd(run, text, timeoutMs, kStepMs, screenshot);
+}
+
+// Presses Esc as the keyboard does: on the window with the keyboard focus.
+void PressEsc(HWND frame) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info);
+    PostMessageW(info.hwndFocus != nullptr ? info.hwndFocus : frame, WM_KEYDOWN, VK_ESCAPE, 1);
 }
 
 }  // namespace
@@ -81,6 +95,47 @@ TEST(WizardUpdate, WholeUpdateOfTheNormalPen) {
     EXPECT_TRUE(run.LeftoverTempFiles().empty());
 }
 
+// The pen takes four seconds to acknowledge the image. Meanwhile the window
+// answers every message at once, and an Esc is dropped: it asks the cancel
+// question neither then nor after the update. On the finish page the same
+// Esc asks it, as the frame's cancel does there.
+TEST(WizardUpdate, WindowAnswersWhileTheImageIsAcknowledgedAndDropsEsc) {
+    WizardRun run("slow-image-ack", "slow-ack");
+    const HWND frame = StartAtWelcomePage(run, kCorner, false);
+    ASSERT_NE(frame, nullptr);
+    AdvanceToExplanationPage(frame);
+    Click(frame, kNext);
+    ASSERT_TRUE(WaitUntil([&] { return CountLines(run.Transcript(), "EVENT image complete") == 1; },
+                          20000))
+        << "the pen did not receive the whole image";
+    PressEsc(frame);
+
+    int answers = 0;
+    ULONGLONG longest = 0;
+    while (PageTexts(VisiblePage(frame)) != kFinishTexts) {
+        ASSERT_LT(answers, 150) << "no finish page after " << answers << " answers";
+        DWORD_PTR ignored = 0;
+        const ULONGLONG sent = GetTickCount64();
+        ASSERT_NE(SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored), 0)
+            << "the wizard did not answer within a second, after " << answers << " answers";
+        longest = std::max(longest, GetTickCount64() - sent);
+        ++answers;
+        ASSERT_EQ(run.CurrentMessageBox().window, nullptr) << "a key was acted on";
+        Sleep(100);
+    }
+    // Four seconds of waiting, answered all through (a loaded machine asks
+    // less often).
+    EXPECT_GE(answers, 10);
+    std::cout << answers << " answers, the longest after " << longest << " ms\n";
+    Sleep(1000);
+    EXPECT_EQ(run.CurrentMessageBox().window, nullptr) << "a dropped key was acted on later";
+
+    PressEsc(frame);
+    AnswerCancelQuestion(run, IDNO);
+    Click(frame, kFinish);
+    EXPECT_TRUE(run.WaitForExit(5000)) << "the wizard did not end after Finish";
+}
+
 TEST(WizardUpdate, PenThatCannotBeSwitchedEndsTheWizardWithString8) {
     // refused: a model that the library does not update; silent: a pen that
     // never answers (the library waits three seconds for it).
@@ -90,14 +145,15 @@ TEST(WizardUpdate, PenThatCannotBeSwitchedEndsTheWizardWithString8) {
         const HWND frame = StartAtWelcomePage(run, kCorner, false);
         ASSERT_NE(frame, nullptr);
         Click(frame, kNext);
-        ExpectFatalMessageAndEnd(run, kString8, 10000);
+        ExpectFatalMessageAndEnd(run, kString8, 10000, kStepMs,
+                                 *scenario == 'r' ? L"box-8-mode-change-failed" : nullptr);
         EXPECT_EQ(CountLines(run.Transcript(), "EVENT search result"), 0);
     }
 }
 
 TEST(WizardUpdate, RefusedStartShowsString5AndSendsNoImage) {
     WizardRun run("bad-start-ack", "bad-start");
-    UpdateUntilFatalMessage(run, kString5, 10000);
+    UpdateUntilFatalMessage(run, kString5, 10000, L"box-5-device-not-found");
     const Lines transcript = run.Transcript();
     EXPECT_EQ(CountLines(transcript, "EVENT image of"), 0);
     EXPECT_EQ(CountLines(transcript, "OUT 00 02 03"), 0) << "an image was announced";
@@ -110,7 +166,8 @@ TEST(WizardUpdate, FailedTransferShowsString6) {
     for (const char* scenario : {"unplug-during-transfer", "bad-image-ack"}) {
         SCOPED_TRACE(scenario);
         WizardRun run(scenario, scenario);
-        UpdateUntilFatalMessage(run, kString6, 20000);
+        UpdateUntilFatalMessage(run, kString6, 20000,
+                                *scenario == 'u' ? L"box-6-download-error" : nullptr);
         EXPECT_EQ(CountLines(run.Transcript(), "EVENT image of 53256 bytes announced"), 1);
         EXPECT_TRUE(run.LeftoverTempFiles().empty());
     }

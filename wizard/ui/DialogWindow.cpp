@@ -5,6 +5,29 @@
 
 #include "Application.h"
 
+namespace {
+
+// Moves window, not yet shown, to the middle of the screen's work area (the
+// screen less the taskbar); one larger than the area keeps its top-left
+// corner in the area.
+void CentreOnWorkArea(HWND window) {
+    RECT area{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0)) {
+        area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+    RECT frame{};
+    if (!GetWindowRect(window, &frame)) return;
+    const LONG width = frame.right - frame.left;
+    const LONG height = frame.bottom - frame.top;
+    LONG x = area.left + (area.right - area.left - width) / 2;
+    LONG y = area.top + (area.bottom - area.top - height) / 2;
+    if (x < area.left) x = area.left;
+    if (y < area.top) y = area.top;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 CDialogWindow::CDialogWindow(UINT templateId) : m_nDialogTemplateId(templateId) {}
 
 CDialogWindow::~CDialogWindow() {
@@ -97,7 +120,12 @@ INT_PTR CALLBACK CDialogWindow::DialogProc(HWND hWnd, UINT message, WPARAM wPara
 }
 
 INT_PTR CDialogWindow::Dispatch(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) return OnInitDialog();
+    if (message == WM_INITDIALOG) {
+        const BOOL result = OnInitDialog();
+        // A modal dialog opens centred, before it is first shown.
+        if (m_bModal) CentreOnWorkArea(hWnd);
+        return result;
+    }
     if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
         // The brush is the dialog procedure's own result for these messages.
         return reinterpret_cast<INT_PTR>(OnCtlColor(reinterpret_cast<HDC>(wParam),

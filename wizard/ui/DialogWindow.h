@@ -9,7 +9,9 @@
 // dialog manager's default handling.
 //
 // Dispatch, in this order:
-//   WM_INITDIALOG         -> OnInitDialog; its result is the message's
+//   WM_INITDIALOG         -> OnInitDialog; its result is the message's. A
+//                            modal dialog is then centred on the screen's
+//                            work area, before it is first shown
 //   WM_CTLCOLOR*          -> OnCtlColor with the kind (0 message box ...
 //                            6 static); a null brush leaves the colours to
 //                            the dialog manager
@@ -38,7 +40,8 @@ public:
     CDialogWindow(const CDialogWindow&) = delete;
     CDialogWindow& operator=(const CDialogWindow&) = delete;
 
-    // Runs the dialog modally, owned by owner (may be null). Returns the
+    // Runs the dialog modally, owned by owner (may be null), centred on the
+    // work area of the screen when it first shows. Returns the
     // value given to EndModal, the dialog manager's result when the modal
     // loop ended otherwise (0 after a quit request), or -1 when the window
     // could not be created.

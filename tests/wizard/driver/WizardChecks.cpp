@@ -91,14 +91,21 @@ void AdvanceToExplanationPage(HWND frame) {
         << ::testing::PrintToString(PageTexts(VisiblePage(frame)));
 }
 
+void SaveBoxScreenshot(const MessageBoxState& box, const wchar_t* name) {
+    SetWindowPos(box.window, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    SaveScreenshot(box.window, name);
+}
+
 void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs,
-                              DWORD exitMs) {
+                              DWORD exitMs, const wchar_t* screenshot) {
     const MessageBoxState box = run.WaitForMessageBox(timeoutMs);
     ASSERT_NE(box.window, nullptr) << "no message box";
     EXPECT_EQ(box.caption, kCaption);
     EXPECT_EQ(box.text, text);
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     EXPECT_TRUE(box.hasIcon);
+    if (screenshot != nullptr) SaveBoxScreenshot(box, screenshot);
     Answer(box, IDOK);
     EXPECT_TRUE(run.WaitForExit(exitMs)) << "the wizard did not end after OK";
 }
@@ -115,12 +122,17 @@ void ExpectCancelAnsweredNoChangesNothing(WizardRun& run, HWND frame) {
 
 void CancelAndAnswer(WizardRun& run, HWND frame, int answer) {
     Click(frame, kCancel);
+    AnswerCancelQuestion(run, answer);
+}
+
+void AnswerCancelQuestion(WizardRun& run, int answer, const wchar_t* screenshot) {
     const MessageBoxState box = run.WaitForMessageBox(kStepMs);
     ASSERT_NE(box.window, nullptr) << "no question";
     EXPECT_EQ(box.caption, kCaption);
     EXPECT_EQ(box.text, kString4);
     EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_TRUE(box.hasIcon);
+    if (screenshot != nullptr) SaveBoxScreenshot(box, screenshot);
     Answer(box, answer);
     EXPECT_TRUE(WaitUntil([&] { return run.CurrentMessageBox().window == nullptr; }, kStepMs))
         << "the question stayed";

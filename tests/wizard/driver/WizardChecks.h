@@ -27,6 +27,10 @@ void ExpectButtons(HWND frame, const std::string& expected);
 // when the frame is not wholly on the screen or the picture stays blank.
 void SaveScreenshot(HWND frame, const wchar_t* name);
 
+// Saves box as <name>.png like SaveScreenshot, raised above the other
+// windows first (it has no owner, so a frame may cover it).
+void SaveBoxScreenshot(const MessageBoxState& box, const wchar_t* name);
+
 // Waits for run's frame (placed at origin, above other windows when onTop)
 // and its welcome page. Returns the frame, or null after failing the test
 // when the wizard did not start or show the welcome page.
@@ -38,18 +42,22 @@ HWND StartAtWelcomePage(WizardRun& run, POINT origin, bool onTop);
 void AdvanceToExplanationPage(HWND frame);
 
 // Waits up to timeoutMs for a message box with text, the wizard's caption,
-// an icon and the one button OK, presses OK and checks that the wizard then
-// ends within exitMs.
+// an icon and the one button OK, saves it as screenshot (when given),
+// presses OK and checks that the wizard then ends within exitMs.
 void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs,
-                              DWORD exitMs = kStepMs);
+                              DWORD exitMs = kStepMs, const wchar_t* screenshot = nullptr);
 
 // Presses Cancel, answers No and checks that the wizard goes on with the
 // same page and the same buttons.
 void ExpectCancelAnsweredNoChangesNothing(WizardRun& run, HWND frame);
 
-// Presses Cancel and answers the question (string 4, Yes and No, the
-// wizard's caption) with answer.
+// Presses Cancel and answers the question with answer (AnswerCancelQuestion).
 void CancelAndAnswer(WizardRun& run, HWND frame, int answer);
+
+// Waits up to kStepMs for the cancel question (string 4, Yes and No, the
+// wizard's caption), saves it as screenshot (when given), answers it with
+// answer and waits until it has gone.
+void AnswerCancelQuestion(WizardRun& run, int answer, const wchar_t* screenshot = nullptr);
 
 }  // namespace wizard_test
 

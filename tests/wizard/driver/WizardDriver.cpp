@@ -198,7 +198,7 @@ WizardRun::~WizardRun() {
     }
 }
 
-HWND WizardRun::WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs) {
+HWND WizardRun::FindFrame(DWORD timeoutMs) const {
     HWND frame = nullptr;
     WaitUntil(
         [&] {
@@ -208,6 +208,11 @@ HWND WizardRun::WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs) {
             return frame != nullptr;
         },
         timeoutMs);
+    return frame;
+}
+
+HWND WizardRun::WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs) {
+    const HWND frame = FindFrame(timeoutMs);
     if (frame != nullptr) {
         // A frame that would leave the screen is moved in as far as needed:
         // the display may be smaller than the one the origin was chosen on.
@@ -224,8 +229,9 @@ HWND WizardRun::WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs) {
         // The move is done by the wizard's thread, when it gets to it.
         WaitUntil(
             [&] {
-                RECT area{};
-                return GetWindowRect(frame, &area) && area.left == origin.x && area.top == origin.y;
+                RECT placed{};
+                return GetWindowRect(frame, &placed) && placed.left == origin.x &&
+                       placed.top == origin.y;
             },
             kStepMs);
     }

@@ -103,8 +103,11 @@ public:
     bool Started() const { return m_process.hProcess != nullptr; }
     DWORD ProcessId() const { return m_process.dwProcessId; }
 
-    // The frame (a top-level dialog of the process with a Back button),
-    // waiting up to timeoutMs for it; moved to origin (waiting up to
+    // The frame (a shown top-level dialog of the process with a Back
+    // button), waiting up to timeoutMs for it, where the wizard put it.
+    // Null on time-out.
+    HWND FindFrame(DWORD timeoutMs) const;
+    // The frame as FindFrame finds it, then moved to origin (waiting up to
     // kStepMs for the move to take effect), and kept above other windows
     // when onTop (for screenshots). Null on time-out.
     HWND WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs = 20000);

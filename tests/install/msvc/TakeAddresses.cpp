@@ -2,6 +2,7 @@
 // target's object file names each of them, decorated from its declaration.
 #include "Penlink.h"
 
+extern void* const g_calls[];
 void* const g_calls[] = {
     reinterpret_cast<void*>(&FWUInit),
     reinterpret_cast<void*>(&FWUOpenDevice),

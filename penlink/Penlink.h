@@ -36,6 +36,13 @@
 #ifndef PENLINK_PENLINK_H
 #define PENLINK_PENLINK_H
 
+// The calls are C++ functions: their linker names carry the types of their
+// arguments and result, and only a C++ compiler makes those names. The rest of
+// the header is left out for a C compiler, so that it sees this one message.
+#ifndef __cplusplus
+#error "Penlink.h is a C++ header: include it from C++ (the library's calls have C++ linkage)"
+#else
+
 #include <stddef.h>
 #include <stdint.h>
 
@@ -302,4 +309,5 @@ PENLINK_API int PENLINK_CALL FWUWaitNotification(FWU_TARGET target, unsigned int
 PENLINK_API void PENLINK_CALL FWUDestroyNotifyTarget(FWU_TARGET target);
 #endif
 
+#endif  // __cplusplus
 #endif  // PENLINK_PENLINK_H

@@ -7,7 +7,10 @@
 # (the SZDD interoperability test). It must succeed, or setup fails.
 # Tier 2, the rest of the test command: the mingw-w64 toolchains, Wine (64-
 # and 32-bit), Xvfb, clang for the fuzzers, and QEMU with a
-# kernel, busybox, kmod and udev for the kernel test. A package of this tier
+# kernel, busybox, kmod and udev for the kernel test, lintian, mmdebstrap and
+# dpkg-dev for the Debian packages' test, and llvm and lld (llvm-dlltool,
+# llvm-nm, lld-link) for the Windows SDK's import library in Microsoft's
+# format and its test. A package of this tier
 # that cannot be installed is named with the reason; setup then exits 1 when
 # CI=true and 0 otherwise, so that a developer can still use what is there.
 #
@@ -29,7 +32,8 @@ tier1=(cmake ninja-build g++ googletest libcli11-dev nlohmann-json3-dev pkgconf 
 tier2=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
        wine wine64 wine32:i386 xvfb xauth imagemagick python3
        clang libclang-rt-14-dev
-       qemu-system-x86 linux-image-amd64 busybox-static kmod udev)
+       qemu-system-x86 linux-image-amd64 busybox-static kmod udev
+       lintian mmdebstrap dpkg-dev llvm lld)
 
 installed() {
   case " ${SETUP_PRETEND_MISSING:-} " in *" $1 "*) return 1 ;; esac

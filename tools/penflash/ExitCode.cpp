@@ -32,6 +32,12 @@ constexpr ExitCodeRow kRows[] = {
      "nothing was sent"},
     {ExitCode::PenHeld, "pen-held",
      "another updater is updating the chosen pen; nothing was sent"},
+    {ExitCode::NotApplied, "not-applied",
+     "the image was sent, but the pen came back without the expected firmware"},
+    {ExitCode::StayedInUpdateMode, "stayed-in-update-mode",
+     "the image was sent, but the pen stayed in firmware-update mode"},
+    {ExitCode::DidNotReturn, "did-not-return",
+     "the image was sent, but the pen did not come back in normal mode within --verify-timeout"},
 };
 
 }  // namespace

@@ -28,11 +28,17 @@ enum class ExitCode : int {
     SeveralPens = 9,     // info or update found several pens and was not told which;
                          // nothing was sent to any of them
     PenHeld = 10,        // another updater holds the chosen pen; nothing was sent
+    // The image was sent and acknowledged, but the check after the update
+    // found the pen:
+    NotApplied = 11,          // back in normal mode without the expected firmware
+    StayedInUpdateMode = 12,  // still (or again) in firmware-update mode
+    DidNotReturn = 13,        // not back in normal mode within the limit
 };
 
 // Returns the code's short name for JSON ("success", "usage", "no-pen",
 // "pen-refused", "pen-not-back", "transfer-failed", "bad-image",
-// "cancelled", "several-pens", "pen-held", "failure"); "failure" for a value
+// "cancelled", "several-pens", "pen-held", "not-applied",
+// "stayed-in-update-mode", "did-not-return", "failure"); "failure" for a value
 // outside the enum too.
 // Any thread.
 const char* ExitCodeName(ExitCode code) noexcept;

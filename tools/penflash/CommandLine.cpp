@@ -51,8 +51,8 @@ CommonOptions AddCommonOptions(CLI::App& command, Options& options) {
     added.record = command.add_option(
         "--record", options.record,
         "Write every report to and from the pen and every event of the run, with times, to "
-        "FILE, for `--emulate replay:FILE`");
-    added.record->type_name("FILE")->excludes(emulate);
+        "FILE, which `--emulate replay:FILE` plays back");
+    added.record->type_name("FILE");
     command
         .add_option("--emulate-pens", options.emulatePens,
                     "With --emulate: the number of emulated pens, at locations emu-port-1 to "

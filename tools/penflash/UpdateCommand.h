@@ -39,6 +39,10 @@ public:
     // update --all can give each pen's process a file of its own, the name
     // followed by "." and the pen's location. Main thread, before Run.
     void SetTranscript(const std::string& path) { m_transcript = path; }
+    // Names the file of --record (empty: none); update --all gives each
+    // pen's process a file of its own, as with the transcript. Main thread,
+    // before Run.
+    void SetRecording(const std::string& path) { m_recording = path; }
 
     // Runs the update (with --all, see RunAll). Returns the report, whose
     // exit code says how it ended: Success; BadImage before anything
@@ -116,6 +120,7 @@ private:
     std::string m_location;  // the chosen pen's; empty: no choice was made
     std::string m_choiceDetails;  // what to do when no pen could be chosen
     std::string m_transcript;     // the emulated bus's transcript file; empty: none
+    std::string m_recording;      // the --record file; empty: none
     std::vector<std::string> m_penSummary;  // update --all: a closing line per pen
     SearchWaiter m_waiter;
     bool m_alreadyInUpdateMode = false;  // no normal-mode pen, one in update mode

@@ -26,7 +26,9 @@ constexpr ExitCodeRow kRows[] = {
     {ExitCode::BadImage, "bad-image",
      "the image cannot be read, is not a regular file, is empty or is damaged; nothing was "
      "sent"},
-    {ExitCode::Cancelled, "cancelled", "cancelled: not confirmed, or Ctrl-C before the transfer"},
+    {ExitCode::Cancelled, "cancelled",
+     "cancelled: not confirmed, Ctrl-C before the transfer, or Ctrl-C during or before the "
+     "check after it"},
     {ExitCode::SeveralPens, "several-pens",
      "several pens are connected and none was chosen (--pen LOCATION, or update --all); "
      "nothing was sent"},

@@ -24,7 +24,8 @@ enum class ExitCode : int {
     TransferFailed = 6,  // the start of the update or the transfer failed
     BadImage = 7,        // the image cannot be read, is not a regular file, is empty
                          // or is damaged; nothing was sent
-    Cancelled = 8,       // the user said no, or pressed Ctrl-C before the transfer
+    Cancelled = 8,       // the user said no, or pressed Ctrl-C before the transfer, or
+                         // during it or the check after it (the check is cut short)
     SeveralPens = 9,     // info or update found several pens and was not told which;
                          // nothing was sent to any of them
     PenHeld = 10,        // another updater holds the chosen pen; nothing was sent

@@ -78,6 +78,13 @@ Verification UpdateCheck::Run(std::string& message) {
         return v;
     };
     const Spinner spinner("Checking the update: waiting for the pen to restart...");
+    if (m_interrupt.Requested()) {
+        // Held during the transfer: the user asked to stop.
+        v.outcome = "interrupted";
+        return End(v, message,
+                   "the image was sent and acknowledged; the check after the update was "
+                   "skipped (Ctrl-C)");
+    }
     m_terminal.Line("Checking the update: waiting up to " +
                     std::to_string(m_target.timeoutSeconds) +
                     " s for the pen to restart in normal mode...");

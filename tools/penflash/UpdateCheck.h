@@ -44,7 +44,8 @@ public:
     // answer) and its version judged; one back in firmware-update mode that
     // stays there for a few seconds, or that is there when the time is up,
     // stayed in firmware-update mode; none there when the time is up did
-    // not return. Ctrl-C ends the wait as "interrupted" (an identification
+    // not return. Ctrl-C, also one held during the transfer, ends the wait
+    // (or skips it) as "interrupted" (an identification
     // in progress is left running; see IdentifyUnlessInterrupted). Shows
     // the outcome with what to do next. Returns the verification for the
     // report, its message in message. The caller holds the pen's lock

@@ -324,3 +324,57 @@ TEST(NotifyTargetTest, DestroyWakesEveryWaiterAtOnce) {
     EXPECT_EQ(taken.load(), 0);
 }
 #endif
+
+namespace {
+
+// Whether a pen is listed, and in which mode (0: none).
+uint32_t ListedMode() {
+    std::vector<std::pair<std::string, uint32_t>> found;
+    FWUEnumDevices(&RecordEntry, &found);
+    return found.empty() ? 0 : found.front().second;
+}
+
+// A whole update through the six calls; returns FWUCloseDevice's result.
+ORVANE_ERROR UpdateWith(ResultWaiter& waiter, std::vector<uint8_t> image) {
+    FWUInit();
+    if (FWUOpenDevice(waiter.Target()) != ORVANE_ERROR_NONE) return ORVANE_ERROR_MODE_CHANGE_FAILED;
+    SearchMessage msg;
+    if (!waiter.Wait(5000, msg) || msg.wParam != SEARCH_FOUND) return ORVANE_ERROR_DEVICE_NOT_FOUND;
+    FWUStartFirmwareUpdate();
+    FWUSendFirmware(image.data(), static_cast<int>(image.size()));
+    return FWUCloseDevice();
+}
+
+}  // namespace
+
+TEST_F(ExtensionsTest, PenRestartsIntoWhatItTookAfterTheClosingCommands) {
+    auto setup = PenFor50Ms();
+    setup.restartDelay = std::chrono::milliseconds(50);
+    setup.leaveAfterLoneFinish = std::chrono::milliseconds(400);
+    setup.returnVersion[0] = 3;
+    setup.returnVersion[1] = 1;
+    auto pen = AddPen(setup);
+    ASSERT_EQ(UpdateWith(waiter, std::vector<uint8_t>(300, 0x5A)), ORVANE_ERROR_NONE);
+    EXPECT_EQ(ListedMode(), 0u) << "gone on the second closing command";
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    EXPECT_EQ(ListedMode(), uint32_t{FWU_MODE_NORMAL});
+    tagFWUDEVICEINFO info{};
+    ASSERT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_NONE);
+    EXPECT_EQ(info.dwFirmwareVersion, 0x03010000u);
+
+    // A lone closing command (a cancel after the search): the pen waits for
+    // a second one, then restarts with the firmware it had.
+    SetUp();
+    pen = AddPen(setup);
+    FWUInit();
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    ASSERT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+    ASSERT_EQ(FWUCloseDevice(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(ListedMode(), uint32_t{FWU_MODE_UPDATE});
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    EXPECT_EQ(ListedMode(), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    EXPECT_EQ(ListedMode(), uint32_t{FWU_MODE_NORMAL});
+    ASSERT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_NONE);
+    EXPECT_EQ(info.dwFirmwareVersion, 0x02050000u);
+}

@@ -1,6 +1,8 @@
 #include "ReplayPen.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 

@@ -9,6 +9,12 @@
 #include "EmulatedLibraryTest.h"
 #include "core/PenlinkConfig.h"
 #include "core/ReportCodec.h"
+#include "emulator/RecordingBus.h"
+#include "emulator/ReplayPen.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
 
 using namespace penlink;
 using namespace penlink::emulator;
@@ -377,4 +383,57 @@ TEST_F(ExtensionsTest, PenRestartsIntoWhatItTookAfterTheClosingCommands) {
     EXPECT_EQ(ListedMode(), uint32_t{FWU_MODE_NORMAL});
     ASSERT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_NONE);
     EXPECT_EQ(info.dwFirmwareVersion, 0x02050000u);
+}
+
+TEST_F(ExtensionsTest, RecordedFailureReplaysAsItHappened) {
+    // The pen is unplugged in the middle of the image: the recording keeps
+    // the failed write, and the replay fails the same write the same way.
+    PenFaults faults;
+    // A name of its own: the sanitizer builds may run this test at the same time.
+    const std::string file = (std::filesystem::temp_directory_path() /
+                              ("penlink-replay-test-" +
+                               std::to_string(std::random_device{}()) + ".record"))
+                                 .string();
+    faults.unplugAfterBlocks = 3;
+    AddPen(PenFor50Ms(), faults);
+    const std::vector<uint8_t> image(500, 0xA5);
+    ORVANE_ERROR recorded[2];
+    {
+        RecordingBus recording(*bus, *bus);
+        ASSERT_TRUE(recording.WriteTo(file));
+        UseBackend(&recording);
+        UseServices(&recording);
+        FWUInit();
+        ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+        ASSERT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+        FWUStartFirmwareUpdate();
+        recorded[0] = FWUSendFirmware(const_cast<uint8_t*>(image.data()), 500);
+        recorded[1] = FWUCloseDevice();
+        ResetLibrary();
+        UseBackend(bus.get());
+        UseServices(bus.get());
+    }
+    EXPECT_EQ(recorded[0], ORVANE_ERROR_WRITE_FAILED);
+
+    SetUp();
+    std::string error;
+    auto replay = ReplayPen::FromFile(file, error);
+    ASSERT_TRUE(replay) << error;
+    bus->Add(replay);
+    FWUInit();
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    ASSERT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+    EXPECT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(FWUSendFirmware(const_cast<uint8_t*>(image.data()), 500), recorded[0]);
+    EXPECT_EQ(FWUCloseDevice(), recorded[1]);
+    EXPECT_EQ(replay->Unplayed(), "");
+
+    // Two pens on the bus at once are more than a replay plays.
+    std::FILE* two = std::fopen(file.c_str(), "w");
+    std::fputs("AT 1\nEVENT device up 1209 0001 65 65 a emu://a\n"
+               "AT 2\nEVENT device up 1209 0001 65 65 b emu://b\n", two);
+    std::fclose(two);
+    EXPECT_FALSE(ReplayPen::FromFile(file, error));
+    EXPECT_NE(error.find("two pens at once"), std::string::npos) << error;
+    std::remove(file.c_str());
 }

@@ -370,6 +370,7 @@ TEST_F(ExtensionsTest, PenRestartsIntoWhatItTookAfterTheClosingCommands) {
 
     // A lone closing command (a cancel after the search): the pen waits for
     // a second one, then restarts with the firmware it had.
+    FWUInit();  // the library lets go of the pen of the bus that goes
     SetUp();
     pen = AddPen(setup);
     FWUInit();

@@ -10,6 +10,25 @@
 
 namespace penlink::emulator {
 
+namespace {
+
+// The location as one word: "%", space and tab as %25, %20, %09.
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '%' || c == ' ' || c == '\t') {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 const char* IoStatusName(IoStatus status) {
     switch (status) {
         case IoStatus::Ok: return "ok";
@@ -96,8 +115,8 @@ ProbeStatus RecordingBus::Probe(const std::string& path, HidProbe& probe, SysErr
     std::snprintf(ids, sizeof ids, "%04x %04x %u %u ", probe.vendorId, probe.productId,
                   probe.inputReportLength, probe.outputReportLength);
     const std::string up = std::string("device up ") + ids +
-                           (probe.location.empty() ? std::string("-") : probe.location) + " " +
-                           path;
+                           (probe.location.empty() ? std::string("-") : Escaped(probe.location)) +
+                           " " + path;
     bool changed;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

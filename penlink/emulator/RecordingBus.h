@@ -5,6 +5,7 @@
 // reader of transcripts that does not know the line passes over it):
 //
 //   EVENT device up <vid> <pid> <in> <out> <location or -> <path>
+//                                      (in the location %, space and tab as %XX)
 //                                      a pen's interface seen on the bus
 //   EVENT device down <path>           gone from the bus
 //   EVENT opened <path> / EVENT open failed <path>: <call> <code>

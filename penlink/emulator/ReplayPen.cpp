@@ -32,6 +32,22 @@ IoStatus StatusNamed(const std::string& name) {
     return IoStatus::Failed;
 }
 
+// Undoes the recording's %XX escapes of a location.
+std::string Unescaped(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string NameFor(uint16_t productId) {
     char name[24];
     std::snprintf(name, sizeof name, "replay-%04x", productId);
@@ -74,6 +90,7 @@ bool ReplayPen::Parse(const std::vector<std::string>& lines, std::vector<ReplayS
                 return bad("not a device");
             }
             if (step.location == "-") step.location.clear();
+            step.location = Unescaped(step.location);
             step.kind = ReplayStep::Kind::Up;
             step.vendorId = static_cast<uint16_t>(vid);
             step.productId = static_cast<uint16_t>(pid);

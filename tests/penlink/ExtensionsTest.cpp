@@ -436,5 +436,12 @@ TEST_F(ExtensionsTest, RecordedFailureReplaysAsItHappened) {
     std::fclose(two);
     EXPECT_FALSE(ReplayPen::FromFile(file, error));
     EXPECT_NE(error.find("two pens at once"), std::string::npos) << error;
+    // A location with a space stays one word in the file.
+    two = std::fopen(file.c_str(), "w");
+    std::fputs("AT 1\nEVENT device up 1209 0001 65 65 hub%201%25 emu://a\n", two);
+    std::fclose(two);
+    replay = ReplayPen::FromFile(file, error);
+    ASSERT_TRUE(replay) << error;
+    EXPECT_EQ(replay->Location(), "hub 1%");
     std::remove(file.c_str());
 }

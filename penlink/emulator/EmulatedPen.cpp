@@ -19,6 +19,10 @@ std::string PenName(const PenSetup& setup, bool updateMode) {
 }
 }  // namespace
 
+uint8_t CarriedImageVersion(int part) {
+    return part == 0 ? PENLINK_EMULATOR_IMAGE_MAJOR : PENLINK_EMULATOR_IMAGE_MINOR;
+}
+
 EmulatedPen::EmulatedPen(const PenSetup& setup, const PenFaults& penFaults)
     : EmulatedDevice(PenName(setup, setup.startInUpdateMode), setup.vendorId,
                      setup.startInUpdateMode ? setup.updateProductId : setup.normalProductId,
@@ -30,6 +34,23 @@ EmulatedPen::EmulatedPen(const PenSetup& setup, const PenFaults& penFaults)
 }
 
 bool EmulatedPen::OnListing() {
+    bool leaving = false;
+    bool restarting;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // A lone closing command: the pen restarts once it is sure that no
+        // second one comes.
+        leaving = OnBus() && m_updateMode && m_finishes == 1 && !m_restarting &&
+                  std::chrono::steady_clock::now() - m_firstFinishTime >=
+                      m_setup.leaveAfterLoneFinish;
+        if (leaving) BeginRestartLocked();
+        restarting = m_restarting;
+    }
+    if (leaving) {
+        LeaveBus();
+        RecordEvent("pen restarting: off the bus, no second closing command came");
+    }
+    if (restarting) return ReturnFromRestart();
     bool back = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -141,6 +162,39 @@ IoStatus EmulatedPen::OnNormalReport(const uint8_t* report, SysError& err) {
                       err);
 }
 
+void EmulatedPen::BeginRestartLocked() {
+    m_restarting = true;
+    m_restartTime = std::chrono::steady_clock::now();
+}
+
+bool EmulatedPen::ReturnFromRestart() {
+    bool updateMode;
+    std::string firmware;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (std::chrono::steady_clock::now() - m_restartTime < m_setup.restartDelay) return false;
+        m_restarting = false;
+        m_switched = false;
+        m_finishes = 0;
+        // What the pen restarts into: the image it took whole, the firmware
+        // it had when no image began, its loader when an image was cut short.
+        const bool whole = m_phase == Phase::Complete;
+        const bool begun = m_phase == Phase::Receiving || whole;
+        if (whole) std::copy(std::begin(m_setup.returnVersion), std::end(m_setup.returnVersion),
+                             std::begin(m_setup.firmware));
+        updateMode = whole ? m_setup.returnsInUpdateMode : begun;
+        m_updateMode = updateMode;
+        m_phase = Phase::Idle;
+        firmware = std::to_string(m_setup.firmware[0]) + "." +
+                   (m_setup.firmware[1] < 10 ? "0" : "") + std::to_string(m_setup.firmware[1]);
+    }
+    ReturnToBus(updateMode ? m_setup.updateProductId : m_setup.normalProductId,
+                PenName(m_setup, updateMode));
+    RecordEvent(updateMode ? "pen back on the bus in firmware-update mode after its restart"
+                           : "pen back on the bus in normal mode, running firmware " + firmware);
+    return true;
+}
+
 void EmulatedPen::Switch() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -176,11 +230,16 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
         return IoStatus::Ok;
     }
     if (IsCommand(report, kCmdFinish, sizeof kCmdFinish)) {
+        bool restart = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            ++m_finishes;
+            if (++m_finishes == 1) m_firstFinishTime = std::chrono::steady_clock::now();
+            restart = m_finishes == 2 && !m_restarting;
+            if (restart) BeginRestartLocked();
         }
         RecordEvent("closing command");
+        if (restart) LeaveBus();
+        if (restart) RecordEvent("pen restarting: off the bus after the second closing command");
         return IoStatus::Ok;
     }
     if (IsCommand(report, kCmdStartUpdate, sizeof kCmdStartUpdate)) {

@@ -17,6 +17,11 @@ namespace penlink::emulator {
 // The location of a pen unless its setup names another one.
 inline constexpr const char* kDefaultPenLocation = "emu-port-1";
 
+// The major (part 0) or minor (part 1) number of the version of the image
+// the programs carry by default, which the pen runs after an update. Any
+// thread.
+uint8_t CarriedImageVersion(int part);
+
 struct PenSetup {
     // Where the pen is plugged in. A pen at another location than the
     // default one carries it in its path too ("emu://pen@LOCATION"), so that
@@ -49,6 +54,18 @@ struct PenSetup {
     // Take output reports at the pace of a full-speed interrupt endpoint,
     // one a millisecond.
     bool paced = false;
+
+    // The restart after the update: the pen in firmware-update mode leaves
+    // the bus on the second closing command, or leaveAfterLoneFinish after
+    // the first when no second comes, and is back restartDelay later. With
+    // a whole image received it comes back running returnVersion (in
+    // firmware-update mode when returnsInUpdateMode); with no image begun,
+    // in normal mode with the firmware it had; with an image cut short, in
+    // firmware-update mode.
+    uint8_t returnVersion[2] = {CarriedImageVersion(0), CarriedImageVersion(1)};
+    bool returnsInUpdateMode = false;
+    std::chrono::milliseconds leaveAfterLoneFinish{1500};
+    std::chrono::milliseconds restartDelay{1000};
 };
 
 enum class SwitchWrite { Ok, DeviceStopped, OtherError };
@@ -93,6 +110,11 @@ private:
     IoStatus OnNormalReport(const uint8_t* report, SysError& err);
     IoStatus OnUpdateReport(const uint8_t* report, SysError& err);
     IoStatus OnBlock(const uint8_t* report, SysError& err);
+    // The pen leaves the bus to restart; the caller holds m_mutex.
+    void BeginRestartLocked();
+    // When the restart's time has come: back on the bus in the mode and
+    // with the firmware it restarts into. Returns whether it is back.
+    bool ReturnFromRestart();
     // Checks that report is the command followed by zeros.
     bool IsCommand(const uint8_t* report, const uint8_t* command, size_t count) const;
     IoStatus Unexpected(const std::string& why, const uint8_t* report,
@@ -118,6 +140,10 @@ private:
     unsigned m_blocks = 0;
     unsigned m_finishes = 0;
     bool m_unplugged = false;
+    // The restart after the closing command.
+    std::chrono::steady_clock::time_point m_firstFinishTime{};
+    bool m_restarting = false;
+    std::chrono::steady_clock::time_point m_restartTime{};
 };
 
 }  // namespace penlink::emulator

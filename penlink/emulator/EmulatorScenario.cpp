@@ -18,7 +18,7 @@ const std::vector<std::string>& ScenarioNames() {
     static const std::vector<std::string> names = {
         "normal", "absent", "update-mode", "never-returns", "refused", "silent",
         "bad-start-ack", "bad-image-ack", "slow-image-ack", "unplug-during-transfer",
-        "held-open"};
+        "held-open", "returns-old-version", "stays-in-update-mode"};
     return names;
 }
 
@@ -54,6 +54,13 @@ std::shared_ptr<EmulatedPen> AddScenarioPen(EmulatedBus& bus, const std::string&
     if (name == "bad-image-ack") faults.badImageAck = true;
     if (name == "slow-image-ack") faults.imageAckDelay = std::chrono::seconds(4);
     if (name == "unplug-during-transfer") faults.unplugAfterBlocks = 100;
+    // After the update: the pen restarts into the firmware it had, or into
+    // its loader again.
+    if (name == "returns-old-version") {
+        std::copy(std::begin(setup.firmware), std::end(setup.firmware),
+                  std::begin(setup.returnVersion));
+    }
+    if (name == "stays-in-update-mode") setup.returnsInUpdateMode = true;
     auto pen = std::make_shared<EmulatedPen>(setup, faults);
     if (name == "held-open") pen->faults.heldExclusively = true;
     bus.Add(pen);

@@ -21,7 +21,7 @@ else
 fi
 here=$(cd "$(dirname "$0")" && pwd)
 # The Wine form starts Wine programs (and the wizard three times) under TCG.
-default_budget=300
+default_budget=360
 [ -n "$wine" ] && default_budget=480
 budget=${PENLINK_KERNEL_TEST_SECONDS:-$default_budget}
 started=$SECONDS
@@ -67,8 +67,24 @@ expect_emulator() {
         grep -o '"transfer": *[0-9.]*' | cut -d: -f2 | tr -d ' ' >"$work/emulator_ms"
 }
 
+# The update recorded on the virtual pen, played back here on the emulator:
+# the same reports, byte for byte, and the same verified pen.
+replay() {
+    local out=$1 got
+    [ -n "$penflash" ] && [ -s "$out/normal.record" ] || return 0
+    "$penflash" update --emulate "replay:$out/normal.record" --yes --json --image "$image" \
+        >"$out/replay.json" 2>"$out/replay.err"; got=$?
+    if [ $got = 0 ] && grep -q '"outcome": "verified"' "$out/replay.json"; then
+        echo "replay of the recorded update: passed" >>"$out/summary"
+    else
+        echo "FAIL replay of the recorded update exited with $got: $(grep -m1 -A12 'violation' "$out/replay.err" || tail -n 2 "$out/replay.err")" >>"$out/summary"
+        echo 1 >"$out/status"
+    fi
+}
+
 report() {
     local out=$1
+    replay "$out"
     echo "---- summary"
     cat "$out/summary" 2>/dev/null
     local kernel_ms emulator_ms

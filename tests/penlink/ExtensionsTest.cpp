@@ -9,6 +9,12 @@
 #include "EmulatedLibraryTest.h"
 #include "core/PenlinkConfig.h"
 #include "core/ReportCodec.h"
+#include "emulator/RecordingBus.h"
+#include "emulator/ReplayPen.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
 
 using namespace penlink;
 using namespace penlink::emulator;
@@ -324,3 +330,118 @@ TEST(NotifyTargetTest, DestroyWakesEveryWaiterAtOnce) {
     EXPECT_EQ(taken.load(), 0);
 }
 #endif
+
+namespace {
+
+// Whether a pen is listed, and in which mode (0: none).
+uint32_t ListedMode() {
+    std::vector<std::pair<std::string, uint32_t>> found;
+    FWUEnumDevices(&RecordEntry, &found);
+    return found.empty() ? 0 : found.front().second;
+}
+
+// A whole update through the six calls; returns FWUCloseDevice's result.
+ORVANE_ERROR UpdateWith(ResultWaiter& waiter, std::vector<uint8_t> image) {
+    FWUInit();
+    if (FWUOpenDevice(waiter.Target()) != ORVANE_ERROR_NONE) return ORVANE_ERROR_MODE_CHANGE_FAILED;
+    SearchMessage msg;
+    if (!waiter.Wait(5000, msg) || msg.wParam != SEARCH_FOUND) return ORVANE_ERROR_DEVICE_NOT_FOUND;
+    FWUStartFirmwareUpdate();
+    FWUSendFirmware(image.data(), static_cast<int>(image.size()));
+    return FWUCloseDevice();
+}
+
+}  // namespace
+
+TEST_F(ExtensionsTest, PenRestartsIntoWhatItTookAfterTheClosingCommands) {
+    auto setup = PenFor50Ms();
+    setup.restartDelay = std::chrono::milliseconds(50);
+    setup.leaveAfterLoneFinish = std::chrono::milliseconds(400);
+    setup.returnVersion[0] = 3;
+    setup.returnVersion[1] = 1;
+    auto pen = AddPen(setup);
+    ASSERT_EQ(UpdateWith(waiter, std::vector<uint8_t>(300, 0x5A)), ORVANE_ERROR_NONE);
+    EXPECT_EQ(ListedMode(), 0u) << "gone on the second closing command";
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    EXPECT_EQ(ListedMode(), uint32_t{FWU_MODE_NORMAL});
+    tagFWUDEVICEINFO info{};
+    ASSERT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_NONE);
+    EXPECT_EQ(info.dwFirmwareVersion, 0x03010000u);
+
+    // A lone closing command (a cancel after the search): the pen waits for
+    // a second one, then restarts with the firmware it had.
+    FWUInit();  // the library lets go of the pen of the bus that goes
+    SetUp();
+    pen = AddPen(setup);
+    FWUInit();
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    ASSERT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+    ASSERT_EQ(FWUCloseDevice(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(ListedMode(), uint32_t{FWU_MODE_UPDATE});
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    EXPECT_EQ(ListedMode(), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    EXPECT_EQ(ListedMode(), uint32_t{FWU_MODE_NORMAL});
+    ASSERT_EQ(FWUIdentifyDevice(&info), ORVANE_ERROR_NONE);
+    EXPECT_EQ(info.dwFirmwareVersion, 0x02050000u);
+}
+
+TEST_F(ExtensionsTest, RecordedFailureReplaysAsItHappened) {
+    // The pen is unplugged in the middle of the image: the recording keeps
+    // the failed write, and the replay fails the same write the same way.
+    PenFaults faults;
+    // A name of its own: the sanitizer builds may run this test at the same time.
+    const std::string file = (std::filesystem::temp_directory_path() /
+                              ("penlink-replay-test-" +
+                               std::to_string(std::random_device{}()) + ".record"))
+                                 .string();
+    faults.unplugAfterBlocks = 3;
+    AddPen(PenFor50Ms(), faults);
+    const std::vector<uint8_t> image(500, 0xA5);
+    ORVANE_ERROR recorded[2];
+    {
+        RecordingBus recording(*bus, *bus);
+        ASSERT_TRUE(recording.WriteTo(file));
+        UseBackend(&recording);
+        UseServices(&recording);
+        FWUInit();
+        ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+        ASSERT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+        FWUStartFirmwareUpdate();
+        recorded[0] = FWUSendFirmware(const_cast<uint8_t*>(image.data()), 500);
+        recorded[1] = FWUCloseDevice();
+        ResetLibrary();
+        UseBackend(bus.get());
+        UseServices(bus.get());
+    }
+    EXPECT_EQ(recorded[0], ORVANE_ERROR_WRITE_FAILED);
+
+    SetUp();
+    std::string error;
+    auto replay = ReplayPen::FromFile(file, error);
+    ASSERT_TRUE(replay) << error;
+    bus->Add(replay);
+    FWUInit();
+    ASSERT_EQ(FWUOpenDevice(waiter.Target()), ORVANE_ERROR_NONE);
+    ASSERT_EQ(ExpectOneResult().wParam, static_cast<uintptr_t>(SEARCH_FOUND));
+    EXPECT_EQ(FWUStartFirmwareUpdate(), ORVANE_ERROR_NONE);
+    EXPECT_EQ(FWUSendFirmware(const_cast<uint8_t*>(image.data()), 500), recorded[0]);
+    EXPECT_EQ(FWUCloseDevice(), recorded[1]);
+    EXPECT_EQ(replay->Unplayed(), "");
+
+    // Two pens on the bus at once are more than a replay plays.
+    std::FILE* two = std::fopen(file.c_str(), "w");
+    std::fputs("AT 1\nEVENT device up 1209 0001 65 65 a emu://a\n"
+               "AT 2\nEVENT device up 1209 0001 65 65 b emu://b\n", two);
+    std::fclose(two);
+    EXPECT_FALSE(ReplayPen::FromFile(file, error));
+    EXPECT_NE(error.find("two pens at once"), std::string::npos) << error;
+    // A location with a space stays one word in the file.
+    two = std::fopen(file.c_str(), "w");
+    std::fputs("AT 1\nEVENT device up 1209 0001 65 65 hub%201%25 emu://a\n", two);
+    std::fclose(two);
+    replay = ReplayPen::FromFile(file, error);
+    ASSERT_TRUE(replay) << error;
+    EXPECT_EQ(replay->Location(), "hub 1%");
+    std::remove(file.c_str());
+}

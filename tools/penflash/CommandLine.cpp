@@ -15,10 +15,22 @@ std::string Footer() {
     return "\nExit codes:\n" + ExitCodeTable();
 }
 
+// "replay:FILE": the pen's side of a recorded run played back.
+CLI::Validator ReplayScenario() {
+    return CLI::Validator(
+        [](std::string& value) {
+            return value.rfind("replay:", 0) == 0 && value.size() > 7
+                       ? std::string()
+                       : std::string("not replay:FILE");
+        },
+        "replay:FILE");
+}
+
 // The options of every command that the caller looks at again.
 struct CommonOptions {
     CLI::Option* emulate = nullptr;
     CLI::Option* transcript = nullptr;
+    CLI::Option* record = nullptr;
 };
 
 // Adds the options that every command takes. Returns those that the caller
@@ -28,7 +40,7 @@ CommonOptions AddCommonOptions(CLI::App& command, Options& options) {
         "--emulate", options.emulate,
         "Run against the emulated pen in this process, in the given scenario");
     emulate->type_name("SCENARIO")->check(
-        CLI::IsMember(penlink::emulator::ScenarioNames()));
+        CLI::IsMember(penlink::emulator::ScenarioNames()) | ReplayScenario());
     CommonOptions added;
     added.emulate = emulate;
     added.transcript = command.add_option(
@@ -36,6 +48,11 @@ CommonOptions AddCommonOptions(CLI::App& command, Options& options) {
         "With --emulate: write every report and event of the emulated bus to FILE "
         "(default: $PENLINK_EMULATOR_LOG)");
     added.transcript->type_name("FILE")->needs(emulate);
+    added.record = command.add_option(
+        "--record", options.record,
+        "Write every report to and from the pen and every event of the run, with times, to "
+        "FILE, which `--emulate replay:FILE` plays back");
+    added.record->type_name("FILE");
     command
         .add_option("--emulate-pens", options.emulatePens,
                     "With --emulate: the number of emulated pens, at locations emu-port-1 to "
@@ -92,6 +109,30 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
     image->type_name("FILE");
     update->add_flag("-y,--yes", options.yes, "Do not ask for confirmation");
     update
+        ->add_option("--verify-timeout", options.verifyTimeoutSeconds,
+                     "Seconds to wait after the update for the pen to come back in normal "
+                     "mode, where its firmware version is checked")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1u, 600u))
+        ->capture_default_str();
+    update
+        ->add_option("--expect-version", options.expectVersion,
+                     "With --image: the firmware version the pen runs after the update, "
+                     "checked when it comes back")
+        ->type_name("X.YY")
+        ->check(CLI::Validator(
+            [](std::string& v) {
+                const auto dot = v.find('.');
+                const bool ok = dot != std::string::npos && dot > 0 && dot <= 3 &&
+                                v.size() - dot == 3 &&
+                                v.find_first_not_of("0123456789.") == std::string::npos &&
+                                v.find('.', dot + 1) == std::string::npos &&
+                                std::stoi(v.substr(0, dot)) <= 255;
+                return ok ? std::string() : std::string("not a version X.YY: " + v);
+            },
+            "X.YY"))
+        ->needs(image);
+    update
         ->add_option("--search-timeout", options.searchTimeoutSeconds,
                      "Seconds to wait for the pen to come back in firmware-update mode")
         ->type_name("SECONDS")
@@ -128,6 +169,7 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
         if (c.transcript->count() > 0 && options.transcript.empty()) {
             empty = "--transcript: the file name";
         }
+        if (c.record->count() > 0 && options.record.empty()) empty = "--record: the file name";
     }
     for (const CLI::Option* pen : pens) {
         if (pen->count() > 0 && options.pen.empty()) empty = "--pen: the location";

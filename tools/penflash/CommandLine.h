@@ -22,6 +22,7 @@ struct Options {
     // Every command.
     std::string emulate;     // scenario of the emulated pen; empty: the real pen
     std::string transcript;  // file for the emulator's transcript; empty: none
+    std::string record;      // file to record the run's reports and events in; empty: none
     bool json = false;       // one JSON object on stdout at the end
     unsigned emulatePens = 1;  // with emulate: pens on the bus, at emu-port-1..N
     // With emulate and pen: of the emulated pens, only the chosen one is on
@@ -37,6 +38,8 @@ struct Options {
     bool yes = false;       // no confirmation
     unsigned searchTimeoutSeconds = 60;
     bool all = false;  // every pen, one penflash process each
+    unsigned verifyTimeoutSeconds = 30;  // the check after the update: how long to wait
+    std::string expectVersion;  // with imagePath: "X.YY" the pen runs after it; empty: none
 
     // Action::Exit only: what to print on stdout and stderr, and the code.
     std::string out;
@@ -49,7 +52,8 @@ public:
     // Reads argv[1, argc). Returns the action with its options; for --help
     // and --version Action::Exit with the text in out and ExitCode::Success;
     // for a usage error (no or an unknown command, an unknown option or
-    // scenario, a missing value, an empty file name or location,
+    // scenario, a missing value, an empty file name or location, an
+    // --expect-version that is not MAJOR.MINOR,
     // --transcript or --emulate-pens without --emulate, --pen with --all)
     // Action::Exit with the message in err and ExitCode::Usage.
     // argv[0] is not read. Any thread.

@@ -31,6 +31,10 @@ void PENLINK_CALL CollectEntry(void* context, const FWUDEVICEENTRY* entry) {
 // How often the identification's end and Ctrl-C are looked at.
 constexpr auto kIdentifyPoll = std::chrono::milliseconds(20);
 
+// How long a pen that another updater switched may stay off the bus before
+// it is taken for gone.
+constexpr auto kBackFromSwitch = std::chrono::seconds(3);
+
 std::atomic<bool> g_callAbandoned{false};
 
 // What the identifying thread hands back. Shared, so that a thread left
@@ -63,10 +67,17 @@ bool PenInUpdateMode(const std::string& location) {
 }
 
 PenChoice HeldSinceListed(const std::string& location) {
-    std::vector<DeviceEntry> entries;
-    if (!ListPenInterfaces(entries)) return {};
-    PenChoice choice = ChoosePen(GroupPens(entries), location, false);
-    return choice.exit == ExitCode::PenHeld ? choice : PenChoice{};
+    // The other updater may have just told the pen to switch: it is off the
+    // bus for a moment, and back in firmware-update mode, held, soon after.
+    const auto until = std::chrono::steady_clock::now() + kBackFromSwitch;
+    for (;;) {
+        std::vector<DeviceEntry> entries;
+        if (!ListPenInterfaces(entries)) return {};
+        PenChoice choice = ChoosePen(GroupPens(entries), location, false);
+        if (choice.exit == ExitCode::PenHeld) return choice;
+        if (choice.exit != ExitCode::NoPen || std::chrono::steady_clock::now() >= until) return {};
+        std::this_thread::sleep_for(kIdentifyPoll * 10);
+    }
 }
 
 bool ChoosePenToWorkOn(const std::string& wantedPen, bool offerAll, RunReport& report,

@@ -79,6 +79,8 @@ bool PenInUpdateMode(const std::string& location);
 // when the pen at location (the only pen, with none) is held by another
 // updater now, which reached it after the list was read, returns the choice
 // that says so (PenHeld, with its message and details); Success otherwise.
+// A pen that is not on the bus (switched by the other updater a moment
+// ago) is looked for again for up to 3 s.
 // Caller thread.
 PenChoice HeldSinceListed(const std::string& location);
 

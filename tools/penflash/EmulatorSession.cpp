@@ -5,9 +5,14 @@
 #include "Penlink.h"
 #include "emulator/EmulatedBus.h"
 #include "emulator/EmulatorScenario.h"
+#include "emulator/ReplayPen.h"
 #include "emulator/SearchPause.h"
 
 namespace penflash {
+
+namespace {
+constexpr const char* kReplayPrefix = "replay:";
+}  // namespace
 
 using penlink::emulator::EmulatedBus;
 
@@ -33,6 +38,18 @@ bool EmulatorSession::Start(const std::string& scenario, const std::string& tran
     for (unsigned n = 1; n <= pens; ++n) {
         const std::string location = "emu-port-" + std::to_string(n);
         if (onlyAt.empty() || location == onlyAt) locations.push_back(location);
+    }
+    // The pen's side of a recorded run, alone on the bus.
+    if (scenario.rfind(kReplayPrefix, 0) == 0) {
+        m_replay = penlink::emulator::ReplayPen::FromFile(scenario.substr(7), error);
+        if (!m_replay) return false;
+        bus->Add(m_replay);
+        bus->Log().Event("replay of " + scenario.substr(7));
+        m_bus = std::move(bus);
+        penlink::UseBackend(m_bus.get());
+        penlink::UseServices(m_bus.get());
+        m_inPlace = true;
+        return true;
     }
     // An unknown name is refused before anything is set up.
     {
@@ -62,7 +79,12 @@ bool EmulatorSession::Start(const std::string& scenario, const std::string& tran
 }
 
 std::vector<std::string> EmulatorSession::Violations() const {
-    return m_bus ? m_bus->Violations() : std::vector<std::string>{};
+    std::vector<std::string> all = m_bus ? m_bus->Violations() : std::vector<std::string>{};
+    if (m_replay) {
+        std::string unplayed = m_replay->Unplayed();
+        if (!unplayed.empty()) all.push_back(std::move(unplayed));
+    }
+    return all;
 }
 
 int EmulatorSession::TranscriptError() const { return m_bus ? m_bus->Log().WriteError() : 0; }

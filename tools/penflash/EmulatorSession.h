@@ -9,6 +9,7 @@
 
 namespace penlink::emulator {
 class EmulatedBus;
+class ReplayPen;
 }
 
 namespace penflash {
@@ -34,12 +35,15 @@ public:
     // too. Returns true, or false with error set when the scenario is
     // unknown, its pen cannot stand at another location than emu-port-1, or
     // the transcript file cannot be opened (nothing is put in place then).
-    // Main thread, before any library call.
+    // Scenario "replay:FILE" puts the pen of the recording FILE alone on the
+    // bus instead (ReplayPen); false when it cannot be read. Main thread,
+    // before any library call.
     bool Start(const std::string& scenario, const std::string& transcriptPath, unsigned pens,
                const std::string& onlyAt, std::string& error);
 
     // Returns the protocol mismatches the emulated devices saw (empty when
-    // the library kept to the protocol). Any thread.
+    // the library kept to the protocol); in a replay also the recorded
+    // reports that never came. Any thread.
     std::vector<std::string> Violations() const;
 
     // Returns 0 while the whole transcript reached its file (or there is
@@ -48,6 +52,7 @@ public:
 
 private:
     std::unique_ptr<penlink::emulator::EmulatedBus> m_bus;
+    std::shared_ptr<penlink::emulator::ReplayPen> m_replay;
     bool m_inPlace = false;
 };
 

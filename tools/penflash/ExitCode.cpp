@@ -26,12 +26,20 @@ constexpr ExitCodeRow kRows[] = {
     {ExitCode::BadImage, "bad-image",
      "the image cannot be read, is not a regular file, is empty or is damaged; nothing was "
      "sent"},
-    {ExitCode::Cancelled, "cancelled", "cancelled: not confirmed, or Ctrl-C before the transfer"},
+    {ExitCode::Cancelled, "cancelled",
+     "cancelled: not confirmed, Ctrl-C before the transfer, or Ctrl-C during or before the "
+     "check after it"},
     {ExitCode::SeveralPens, "several-pens",
      "several pens are connected and none was chosen (--pen LOCATION, or update --all); "
      "nothing was sent"},
     {ExitCode::PenHeld, "pen-held",
      "another updater is updating the chosen pen; nothing was sent"},
+    {ExitCode::NotApplied, "not-applied",
+     "the image was sent, but the pen came back without the expected firmware"},
+    {ExitCode::StayedInUpdateMode, "stayed-in-update-mode",
+     "the image was sent, but the pen stayed in firmware-update mode"},
+    {ExitCode::DidNotReturn, "did-not-return",
+     "the image was sent, but the pen did not come back in normal mode within --verify-timeout"},
 };
 
 }  // namespace

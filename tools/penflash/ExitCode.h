@@ -24,15 +24,22 @@ enum class ExitCode : int {
     TransferFailed = 6,  // the start of the update or the transfer failed
     BadImage = 7,        // the image cannot be read, is not a regular file, is empty
                          // or is damaged; nothing was sent
-    Cancelled = 8,       // the user said no, or pressed Ctrl-C before the transfer
+    Cancelled = 8,       // the user said no, or pressed Ctrl-C before the transfer, or
+                         // during it or the check after it (the check is cut short)
     SeveralPens = 9,     // info or update found several pens and was not told which;
                          // nothing was sent to any of them
     PenHeld = 10,        // another updater holds the chosen pen; nothing was sent
+    // The image was sent and acknowledged, but the check after the update
+    // found the pen:
+    NotApplied = 11,          // back in normal mode without the expected firmware
+    StayedInUpdateMode = 12,  // still (or again) in firmware-update mode
+    DidNotReturn = 13,        // not back in normal mode within the limit
 };
 
 // Returns the code's short name for JSON ("success", "usage", "no-pen",
 // "pen-refused", "pen-not-back", "transfer-failed", "bad-image",
-// "cancelled", "several-pens", "pen-held", "failure"); "failure" for a value
+// "cancelled", "several-pens", "pen-held", "not-applied",
+// "stayed-in-update-mode", "did-not-return", "failure"); "failure" for a value
 // outside the enum too.
 // Any thread.
 const char* ExitCodeName(ExitCode code) noexcept;

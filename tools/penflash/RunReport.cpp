@@ -113,6 +113,14 @@ std::string RunReport::ToJson() const {
         for (const PenOutcome& pen : m_pens) pens.push_back(PenJson(pen));
         json["pens"] = pens;
     }
+    if (m_verification) {
+        const auto orNull = [](const std::string& v) { return v.empty() ? Json(nullptr) : Json(v); };
+        json["verification"] = {{"outcome", m_verification->outcome},
+                                {"version", orNull(m_verification->version)},
+                                {"expected", orNull(m_verification->expected)},
+                                {"previous", orNull(m_verification->previous)},
+                                {"seconds", std::round(m_verification->seconds * 10.0) / 10.0}};
+    }
     if (!m_phases.empty()) {
         Json phases = Json::object();
         for (const auto& [name, seconds] : m_phases) {

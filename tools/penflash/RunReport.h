@@ -34,6 +34,18 @@ struct PenOutcome {
     std::string failure;  // why it could not run or ended abnormally; empty otherwise
 };
 
+// What the check after the update found: its outcome ("verified",
+// "not-applied", "stayed-in-update-mode", "did-not-return", "interrupted"),
+// the version the pen runs now (empty: not read), the version expected
+// and the one it had (empty: none known), and how long the check took.
+struct Verification {
+    std::string outcome;
+    std::string version;
+    std::string expected;
+    std::string previous;
+    double seconds = 0;
+};
+
 // Why the run failed: always a message; the call that failed and its
 // result where a library call or the search said so.
 struct RunError {
@@ -82,6 +94,8 @@ public:
     // Adds one pen's outcome to the "pens" list of update --all. Returns
     // nothing.
     void AddPen(PenOutcome pen);
+    // Records the check after the update. Returns nothing.
+    void SetVerification(Verification verification) { m_verification = std::move(verification); }
     // Marks a Ctrl-C that came during the transfer and was held until its
     // end. Returns nothing.
     void SetInterruptHeld() { m_interruptHeld = true; }
@@ -93,7 +107,9 @@ public:
     // "pens" (update --all: one object per pen, its own report with its
     // "location" first and "exitCode" and "result" as its process ended, or
     // where it printed none a "location", "exitCode", "result" and "error"),
-    // "durationsMs", "interruptHeld" were set, and "error" (null on
+    // "verification" ({"outcome", "version", "expected", "previous",
+    // "seconds"}, the versions null where unknown), "durationsMs",
+    // "interruptHeld" were set, and "error" (null on
     // success). Bytes that are not UTF-8 are replaced.
     std::string ToJson() const;
 
@@ -117,6 +133,7 @@ private:
     bool m_hasPens = false;
     std::vector<PenOutcome> m_pens;
     bool m_interruptHeld = false;
+    std::optional<Verification> m_verification;
 };
 
 }  // namespace penflash

@@ -79,6 +79,19 @@ std::vector<std::string> UpdateCommand::PenArgs(const Pen& pen) const {
     // A pen without a location is the only one (ListAllPens).
     if (!pen.location.empty()) args.push_back("--pen=" + pen.location);
     if (!m_options.imagePath.empty()) args.push_back("--image=" + m_options.imagePath);
+    // Each process checks its pen after the update, and records its own run.
+    args.push_back("--verify-timeout=" + std::to_string(m_options.verifyTimeoutSeconds));
+    if (!m_options.expectVersion.empty()) {
+        args.push_back("--expect-version=" + m_options.expectVersion);
+    }
+    if (!m_recording.empty()) {
+        // A location may hold a path's separators; the file stays beside the named one.
+        std::string suffix = pen.location.empty() ? std::string("pen") : pen.location;
+        for (char& c : suffix) {
+            if (c == '/' || c == '\\' || c == ':') c = '_';
+        }
+        args.push_back("--record=" + m_recording + "." + suffix);
+    }
     if (!m_options.emulate.empty()) {
         args.push_back("--emulate=" + m_options.emulate);
         args.push_back("--emulate-pens=" + std::to_string(m_options.emulatePens));

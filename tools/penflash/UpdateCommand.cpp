@@ -7,6 +7,7 @@
 #include "Sha256.h"
 #include "Spinner.h"
 #include "TextFormat.h"
+#include "UpdateCheck.h"
 
 namespace penflash {
 
@@ -38,9 +39,12 @@ RunReport UpdateCommand::Run() {
     const auto start = Clock::now();
     // Each step reports its own failure; the image is checked before the
     // pen hears anything.
-    static_cast<void>(LoadImage() && PickPen() && IdentifyPen() && Confirm(1) && SwitchAndFind() &&
-                      Transfer());
+    const bool sent = LoadImage() && PickPen() && IdentifyPen() && Confirm(1) &&
+                      SwitchAndFind() && Transfer();
+    // The pen's lock is kept while the pen restarts, until it is checked.
+    if (sent) FWUHoldPen(1);
     Close();
+    if (sent) CheckAfterUpdate();
     const double seconds = std::chrono::duration<double>(Clock::now() - start - m_userTime).count();
     m_report.AddPhase("total", seconds);
     if (m_interruptHeld) m_report.SetInterruptHeld();
@@ -143,6 +147,7 @@ bool UpdateCommand::IdentifyPen() {
     std::string current;
     if (result == ORVANE_ERROR_NONE || result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
         current = FormatVersion(info.dwFirmwareVersion);
+        m_previousVersion = current;
         m_report.SetIdentity(info.dwProductCode, info.dwExtraInfo);
         m_report.SetVersion("current", current);
     }
@@ -341,6 +346,23 @@ void UpdateCommand::Close() {
     }
 }
 
+void UpdateCommand::CheckAfterUpdate() {
+    const auto start = Clock::now();
+    CheckTarget target;
+    target.location = m_location;
+    target.previous = m_previousVersion;
+    target.expected = m_options.imagePath.empty() ? m_newVersion : m_options.expectVersion;
+    target.timeoutSeconds = m_options.verifyTimeoutSeconds;
+    std::string why;
+    m_verification = UpdateCheck(target, m_terminal, m_interrupt).Run(why);
+    FWUHoldPen(0);
+    EndPhase("verify", start);
+    m_report.SetVerification(m_verification);
+    if (!m_verification.version.empty()) m_report.SetVersion("after", m_verification.version);
+    const ExitCode code = ExitForCheck(m_verification.outcome);
+    if (code != ExitCode::Success) Fail(code, {why, "verification", std::nullopt, ""});
+}
+
 void UpdateCommand::ShowResult(double seconds) {
     const std::string took = " Took " + FormatSeconds(seconds) + ".";
     const ExitCode code = m_report.Exit();
@@ -348,12 +370,16 @@ void UpdateCommand::ShowResult(double seconds) {
         m_terminal.Line("Update complete: " +
                         (m_newVersion.empty() ? std::string("the image was")
                                               : "firmware " + m_newVersion + " was") +
-                        " sent and acknowledged." + took);
+                        " sent and acknowledged, and the pen is back running firmware " +
+                        m_verification.version + "." + took);
+        m_terminal.Line("The pen is ready to use.");
         return;
     }
     const auto& error = m_report.Error();
     const std::string why = error ? error->message : std::string("unknown");
-    const char* verdict = code == ExitCode::Cancelled ? "Update cancelled"
+    const bool checked = !m_verification.outcome.empty();
+    const char* verdict = checked ? "Update not verified"
+                          : code == ExitCode::Cancelled ? "Update cancelled"
                           : code == ExitCode::SeveralPens || code == ExitCode::PenHeld
                               ? "Update not started"
                               : "Update failed";
@@ -376,7 +402,27 @@ void UpdateCommand::ShowResult(double seconds) {
         case ExitCode::BadImage:
             hint = "Nothing was sent to the pen.";
             break;
+        case ExitCode::NotApplied:
+            hint = "The pen kept its old firmware. Run " + again +
+                   "; if it comes back with the same version again, the image may not be "
+                   "one this pen takes.";
+            break;
+        case ExitCode::StayedInUpdateMode:
+            hint = "The pen waits in firmware-update mode for a firmware. Run " + again +
+                   " to send it again; if it stays there, unplug the pen, plug it in again "
+                   "and retry.";
+            break;
+        case ExitCode::DidNotReturn:
+            hint = "Unplug the pen and plug it in again, then see which firmware it runs with "
+                   "`penflash info`" +
+                   std::string(m_options.pen.empty() ? "" : " --pen " + m_options.pen) +
+                   ", and run " + again + " if it is not the new one.";
+            break;
         case ExitCode::Cancelled:
+            if (checked) {
+                hint = "See which firmware the pen runs with `penflash info`.";
+                break;
+            }
             if (m_switched) hint = "Run " + again + " to complete the update.";
             break;
         case ExitCode::TransferFailed:

@@ -39,13 +39,19 @@ public:
     // update --all can give each pen's process a file of its own, the name
     // followed by "." and the pen's location. Main thread, before Run.
     void SetTranscript(const std::string& path) { m_transcript = path; }
+    // Names the file of --record (empty: none); update --all gives each
+    // pen's process a file of its own, as with the transcript. Main thread,
+    // before Run.
+    void SetRecording(const std::string& path) { m_recording = path; }
 
     // Runs the update (with --all, see RunAll). Returns the report, whose
     // exit code says how it ended: Success; BadImage before anything
     // reached the pen; SeveralPens, PenHeld, or NoPen for a --pen that no
     // pen is at, before anything reached any pen (see ChoosePenToWorkOn);
-    // NoPen, PenRefused, PenNotBack; TransferFailed; Cancelled when not confirmed or
-    // interrupted before the transfer; Failure when the search target could
+    // NoPen, PenRefused, PenNotBack; TransferFailed; after a transfer that
+    // ended well, the check's NotApplied, StayedInUpdateMode, DidNotReturn,
+    // or Cancelled for a Ctrl-C during it (see UpdateCheck); Cancelled when
+    // not confirmed or interrupted before the transfer; Failure when the search target could
     // not be made. Whatever happens after FWUInit, FWUCloseDevice follows.
     // A Ctrl-C during the transfer is held until the transfer ends; one
     // during the identification leaves that call running (see
@@ -66,6 +72,10 @@ private:
     bool WaitForPen();
     bool Transfer();
     void Close();
+    // After a transfer that ended well and the close: waits for the pen to
+    // restart and checks its version (UpdateCheck), keeping the pen's lock
+    // until then; a check that does not verify fails the run with its code.
+    void CheckAfterUpdate();
     void ShowResult(double seconds);
 
     // update --all: the image is checked, the pens are
@@ -105,9 +115,12 @@ private:
     std::string m_imageFileError;           // why it could not be read
     image::FirmwareImage m_image;
     std::string m_newVersion;
+    std::string m_previousVersion;  // the pen's firmware before the update; empty: unknown
+    Verification m_verification;    // the check after the update; outcome empty: none ran
     std::string m_location;  // the chosen pen's; empty: no choice was made
     std::string m_choiceDetails;  // what to do when no pen could be chosen
     std::string m_transcript;     // the emulated bus's transcript file; empty: none
+    std::string m_recording;      // the --record file; empty: none
     std::vector<std::string> m_penSummary;  // update --all: a closing line per pen
     SearchWaiter m_waiter;
     bool m_alreadyInUpdateMode = false;  // no normal-mode pen, one in update mode

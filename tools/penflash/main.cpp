@@ -12,12 +12,14 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CommandLine.h"
 #include "DeviceCommands.h"
 #include "EmulatorSession.h"
 #include "FileBytes.h"
 #include "Interrupt.h"
+#include "RecordSession.h"
 #include "RunReport.h"
 #include "Terminal.h"
 #include "UpdateCommand.h"
@@ -131,6 +133,22 @@ int main(int argc, char** argv) {
                           : "Emulated pen, scenario \"" + options.emulate + "\".");
     }
 
+    RecordSession recording;
+    if (!options.record.empty()) {
+        if (!options.imagePath.empty() && IsSameFile(options.record, options.imagePath)) {
+            return Finish(Refusal(options, terminal, ExitCode::Usage,
+                                  "the recording " + options.record + " is the image file " +
+                                      options.imagePath + "; writing it would destroy the image",
+                                  "record"),
+                          options);
+        }
+        std::string error;
+        if (!recording.Start(options.record, error)) {
+            return Finish(Refusal(options, terminal, ExitCode::Failure, error, "record"), options);
+        }
+        if (update) update->SetRecording(options.record);
+    }
+
     if (!MaySendCarriedImage(options)) {
         return Finish(
             Refusal(options, terminal, ExitCode::BadImage,
@@ -147,9 +165,25 @@ int main(int argc, char** argv) {
                            ? ShowDeviceInfo(terminal, interrupt, options.pen)
                            : update->Run();
     if (!options.emulate.empty()) report.SetEmulated(options.emulate);
-    for (const std::string& violation : emulator.Violations()) {
+    const std::vector<std::string> violations = emulator.Violations();
+    for (const std::string& violation : violations) {
         std::fprintf(stderr, "penflash: the emulated pen saw a protocol violation: %s\n",
                      violation.c_str());
+    }
+    // A replay that strays from its recording has not shown the recorded run.
+    if (options.emulate.rfind("replay:", 0) == 0 && !violations.empty() &&
+        report.Exit() == ExitCode::Success) {
+        report.SetExit(ExitCode::Failure);
+        report.SetError({"the run differs from the recording", "replay", std::nullopt, ""});
+    }
+    if (const int error = recording.WriteError(); error != 0) {
+        const std::string why =
+            std::string("the recording could not be written completely: ") + std::strerror(error);
+        terminal.Line("penflash: " + why + ".");
+        if (report.Exit() == ExitCode::Success) {
+            report.SetExit(ExitCode::Failure);
+            report.SetError({why, "record", error, ""});
+        }
     }
     if (const int error = emulator.TranscriptError(); error != 0) {
         const std::string why =

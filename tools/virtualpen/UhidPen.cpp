@@ -212,9 +212,12 @@ bool UhidPen::Run(std::string& error) {
             std::lock_guard<std::mutex> lock(m_stateMutex);
             created = m_created;
         }
-        // Gone from the bus: the model says when it is back (one look per
-        // interval, as the library's search looks at the bus).
-        if (!created && m_pen->OnListing() && !Create(error)) break;
+        // One look at the bus per interval, as the library's search looks:
+        // the model says when it is back, and when it leaves by itself (a
+        // restart after a lone closing command).
+        const bool onBus = m_pen->OnListing();
+        if (created && !onBus) Destroy();
+        if (!created && onBus && !Create(error)) break;
     }
     Destroy();
     return error.empty();

@@ -39,7 +39,8 @@ int Usage(const char* why) {
                  "usage: virtualpen [SCENARIO] [--transcript FILE] [--image-out FILE] "
                  "[--ready FILE] [--location NAME]\n"
                  "scenarios: normal (default), update-mode, never-returns, refused, silent,\n"
-                 "  bad-start-ack, bad-image-ack, slow-image-ack, unplug-during-transfer\n",
+                 "  bad-start-ack, bad-image-ack, slow-image-ack, unplug-during-transfer,\n"
+                 "  returns-old-version, stays-in-update-mode\n",
                  why);
     return 2;
 }

@@ -1,0 +1,50 @@
+#include "RecordingConnection.h"
+
+#include "RecordingBus.h"
+#include "Transcript.h"
+
+namespace penlink::emulator {
+
+namespace {
+
+std::string Failure(const char* what, IoStatus status, const SysError& err) {
+    return std::string(what) + " failed: " + IoStatusName(status) + " " +
+           (err.call.empty() ? std::string("-") : err.call) + " " + std::to_string(err.code);
+}
+
+}  // namespace
+
+RecordingConnection::RecordingConnection(std::unique_ptr<HidConnection> inner, RecordingBus& bus,
+                                         std::string path)
+    : m_inner(std::move(inner)), m_bus(bus), m_path(std::move(path)) {
+    m_bus.Event("opened " + m_path);
+}
+
+RecordingConnection::~RecordingConnection() {
+    m_inner.reset();
+    m_bus.Event("closed " + m_path);
+}
+
+IoStatus RecordingConnection::Write(const uint8_t* report, size_t length, unsigned timeoutMs,
+                                    SysError& err) {
+    m_bus.Line("OUT " + HexBytes(report, length));
+    const IoStatus status = m_inner->Write(report, length, timeoutMs, err);
+    if (status != IoStatus::Ok) m_bus.Event(Failure("write", status, err));
+    return status;
+}
+
+IoStatus RecordingConnection::Read(uint8_t* buffer, size_t capacity, size_t& got,
+                                   unsigned timeoutMs, SysError& err) {
+    const IoStatus status = m_inner->Read(buffer, capacity, got, timeoutMs, err);
+    if (status == IoStatus::Ok) {
+        m_bus.Line("IN " + HexBytes(buffer, got));
+    } else if (status != IoStatus::Timeout && status != IoStatus::Cancelled) {
+        // A wait that ends without a report is the library's own doing.
+        m_bus.Event(Failure("read", status, err));
+    }
+    return status;
+}
+
+void RecordingConnection::CancelRead() { m_inner->CancelRead(); }
+
+}  // namespace penlink::emulator

@@ -1,0 +1,37 @@
+// A connection to the real pen that writes every report and every failure
+// to its recording (RecordingBus) as it passes it on.
+#ifndef PENLINK_EMULATOR_RECORDINGCONNECTION_H
+#define PENLINK_EMULATOR_RECORDINGCONNECTION_H
+
+#include <memory>
+#include <string>
+
+#include "core/HidConnection.h"
+
+namespace penlink::emulator {
+
+class RecordingBus;
+
+class RecordingConnection : public HidConnection {
+public:
+    // Passes the calls on to inner, opened at path; bus must outlive it.
+    RecordingConnection(std::unique_ptr<HidConnection> inner, RecordingBus& bus,
+                        std::string path);
+    // Closes inner and writes "closed".
+    ~RecordingConnection() override;
+
+    IoStatus Write(const uint8_t* report, size_t length, unsigned timeoutMs,
+                   SysError& err) override;
+    IoStatus Read(uint8_t* buffer, size_t capacity, size_t& got, unsigned timeoutMs,
+                  SysError& err) override;
+    void CancelRead() override;
+
+private:
+    std::unique_ptr<HidConnection> m_inner;
+    RecordingBus& m_bus;
+    const std::string m_path;
+};
+
+}  // namespace penlink::emulator
+
+#endif  // PENLINK_EMULATOR_RECORDINGCONNECTION_H

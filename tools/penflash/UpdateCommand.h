@@ -66,6 +66,9 @@ private:
     bool WaitForPen();
     bool Transfer();
     void Close();
+    // After a search that ran out of time: when the search result came in
+    // the meantime, says that the pen came back late and was sent away.
+    void ReportLateArrival();
     void ShowResult(double seconds);
 
     // update --all: the image is checked, the pens are
@@ -120,6 +123,7 @@ private:
     unsigned m_lastPercentDrawn = 101;
     Clock::time_point m_lastDraw;
     bool m_interruptHeld = false;
+    bool m_searchTimedOut = false;  // WaitForPen gave up at the limit
 };
 
 }  // namespace penflash

@@ -65,7 +65,20 @@ bool PenInUpdateMode(const std::string& location) {
 PenChoice HeldSinceListed(const std::string& location) {
     std::vector<DeviceEntry> entries;
     if (!ListPenInterfaces(entries)) return {};
-    PenChoice choice = ChoosePen(GroupPens(entries), location, false);
+    const std::vector<Pen> pens = GroupPens(entries);
+    bool present = false;
+    for (const Pen& pen : pens) present = present || location.empty() || pen.location == location;
+    if (!present) {
+        // Listed before the call, gone now: the updater that holds its lock
+        // has switched it, and it is restarting in firmware-update mode.
+        PenChoice gone;
+        gone.exit = ExitCode::PenHeld;
+        gone.message = "another updater is updating this pen: it left the bus to restart in "
+                       "firmware-update mode (unless it was unplugged); nothing was sent to it";
+        gone.details = "Let that update end, then run penflash again.";
+        return gone;
+    }
+    PenChoice choice = ChoosePen(pens, location, false);
     return choice.exit == ExitCode::PenHeld ? choice : PenChoice{};
 }
 

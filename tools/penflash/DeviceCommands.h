@@ -77,8 +77,10 @@ bool PenInUpdateMode(const std::string& location);
 
 // After a library call refused the pen (ORVANE_ERROR_MODE_CHANGE_FAILED):
 // when the pen at location (the only pen, with none) is held by another
-// updater now, which reached it after the list was read, returns the choice
-// that says so (PenHeld, with its message and details); Success otherwise.
+// updater now, which reached it after the list was read, or when it is no
+// longer on the bus (that updater switched it, and it is restarting),
+// returns the choice that says so (PenHeld, with its message and details);
+// Success otherwise.
 // Caller thread.
 PenChoice HeldSinceListed(const std::string& location);
 

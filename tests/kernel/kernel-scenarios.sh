@@ -220,6 +220,10 @@ same_moment() {
 }
 same_moment
 
+# The udev rule, with a user in plugdev and one outside it (guest only).
+"$(dirname "$0")/kernel-udev.sh" "$vp" "$penflash" "$image" \
+    "$(dirname "$0")/../../penlink/udev/70-penlink.rules" "$out" || failures=$((failures + $?))
+
 if [ $failures -ne 0 ]; then
     cp "$work"/* "$out"/ 2>/dev/null
 fi

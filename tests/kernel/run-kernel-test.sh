@@ -225,6 +225,7 @@ else
 #!/bin/bash
 # The emulator's results come from the host while the guest boots.
 for i in \$(seq 2400); do [ -e /tmp/results/expected ] && break; sleep 0.05; done
+export PENLINK_KERNEL_GUEST=1
 exec "$here/kernel-scenarios.sh" "$vp" "$penflash" "$client" /tmp/results/image.bin /tmp/results/expected /tmp/results
 JOB
     # The emulator's side while the guest boots.

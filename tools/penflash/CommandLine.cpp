@@ -90,7 +90,7 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
 
     CLI::App* list = app.add_subcommand(
         "list", "List the HID devices that are the pen, with mode, path and location");
-    CommonOptions common[3] = {AddCommonOptions(*list, options)};
+    CommonOptions common[4] = {AddCommonOptions(*list, options)};
 
     CLI::App* info = app.add_subcommand(
         "info", "Show the pen's product code and versions, leaving it in normal mode");
@@ -149,6 +149,23 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
         ->needs(pens[1])
         ->needs(common[2].emulate);
 
+    CLI::App* doctor = app.add_subcommand(
+        "doctor", "Check why a pen will not update: the HID driver, the pens and their mode, "
+                  "whether you may open them (udev rule, group, access list) and whether "
+                  "another updater holds one; exits 0 when a pen can be updated now");
+    common[3] = AddCommonOptions(*doctor, options);
+
+    // A usage error is reported as JSON too when it was asked for.
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "--json") options.json = true;
+        if (options.command.empty() &&
+            (arg == "list" || arg == "info" || arg == "update" || arg == "doctor")) {
+            options.command = arg;
+        }
+    }
+
     std::ostringstream out;
     std::ostringstream err;
     try {
@@ -183,6 +200,7 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
     if (list->parsed()) options.action = Action::List;
     if (info->parsed()) options.action = Action::Info;
     if (update->parsed()) options.action = Action::Update;
+    if (doctor->parsed()) options.action = Action::Doctor;
     return options;
 }
 

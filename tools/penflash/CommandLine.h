@@ -13,6 +13,7 @@ enum class Action {
     List,    // the HID interfaces that match the pen's IDs
     Info,    // the pen's identity and versions, without switching it
     Update,  // the whole update
+    Doctor,  // why a pen will not update: driver, pens, access, udev rule, lock
     Exit,    // --help, --version or a usage error: print the texts and exit
 };
 
@@ -23,7 +24,9 @@ struct Options {
     std::string emulate;     // scenario of the emulated pen; empty: the real pen
     std::string transcript;  // file for the emulator's transcript; empty: none
     std::string record;      // file to record the run's reports and events in; empty: none
-    bool json = false;       // one JSON object on stdout at the end
+    bool json = false;       // one JSON object on stdout at the end (a usage
+                             // error's too, when --json was among the arguments)
+    std::string command;     // the command's name as given; empty: none
     unsigned emulatePens = 1;  // with emulate: pens on the bus, at emu-port-1..N
     // With emulate and pen: of the emulated pens, only the chosen one is on
     // the bus. Given by update --all to each of its children, which works
@@ -55,7 +58,8 @@ public:
     // scenario, a missing value, an empty file name or location, an
     // --expect-version that is not MAJOR.MINOR,
     // --transcript or --emulate-pens without --emulate, --pen with --all)
-    // Action::Exit with the message in err and ExitCode::Usage.
+    // Action::Exit with the message in err and ExitCode::Usage, json set
+    // when --json was among the arguments and command when one was named.
     // argv[0] is not read. Any thread.
     static Options Parse(int argc, const char* const* argv);
 };

@@ -134,4 +134,27 @@ bool IsSameFile(const std::string& first, const std::string& second) {
     return fs::equivalent(fs::u8path(first), fs::u8path(second), ec) && !ec;
 }
 
+std::string FifoWithoutReader(const std::string& path) {
+#ifdef _WIN32
+    static_cast<void>(path);
+    return "";
+#else
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) return "";
+    // A non-blocking open for writing fails with ENXIO while no reader is
+    // at the other end, instead of waiting for one.
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        close(fd);
+        return "";
+    }
+    const int error = errno;
+    if (error == ENXIO) {
+        return path + " is a FIFO that no program reads; start its reader first (cat " + path +
+               " > transcript.log, say)";
+    }
+    return path + ": " + std::strerror(error);
+#endif
+}
+
 }  // namespace penflash

@@ -23,6 +23,12 @@ bool ReadFileBytes(const std::string& path, std::size_t maxSize, std::vector<std
 // not exist or cannot be examined. Any thread.
 bool IsSameFile(const std::string& first, const std::string& second);
 
+// Returns why path cannot take the transcript now, or an empty string when
+// it can (or does not exist yet): a FIFO that no program reads would hold
+// up the open for good, so it is refused, at once. On Windows, always empty.
+// Any thread.
+std::string FifoWithoutReader(const std::string& path);
+
 }  // namespace penflash
 
 #endif  // PENFLASH_FILEBYTES_H

@@ -21,9 +21,14 @@ namespace penflash {
 namespace {
 
 #ifndef _WIN32
+// The longest answer read; anything longer is not a yes.
+constexpr std::size_t kLongestAnswer = 256;
+
 // Reads one line from stdin, a byte at a time so that nothing is read past
-// it, and looks at the interrupt flag while no input is there. Returns false
-// when interrupted.
+// it, and looks at the interrupt flag while no input is there. A NUL byte
+// ends the line as the end of the input does (no terminal sends one; a file
+// such as /dev/zero sends nothing else), and so do kLongestAnswer bytes
+// without a line end. Returns false when interrupted.
 bool ReadLine(std::string& line, const Interrupt& interrupt) {
     for (;;) {
         if (interrupt.Requested()) return false;
@@ -34,8 +39,9 @@ bool ReadLine(std::string& line, const Interrupt& interrupt) {
         char c = 0;
         const ssize_t got = read(STDIN_FILENO, &c, 1);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0 || c == '\n') return true;
+        if (got <= 0 || c == '\n' || c == '\0') return true;
         line += c;
+        if (line.size() >= kLongestAnswer) return true;
     }
 }
 #endif
@@ -75,8 +81,21 @@ void Terminal::ReserveStandardStreams() {
 
 Terminal::Terminal(std::FILE* stream) : m_stream(stream), m_interactive(IsTerminal(stream)) {}
 
-void Terminal::Write(const std::string& text) {
+void Terminal::WriteBehind(bool on) {
+    if (on && !m_behind) m_behind = std::make_unique<BackgroundWriter>(m_stream);
+    if (!on && m_behind) {
+        m_behind->Drain();
+        m_broken = m_broken || m_behind->Broken();
+        m_behind.reset();
+    }
+}
+
+void Terminal::Write(const std::string& text, bool replaceable) {
     if (m_broken) return;
+    if (m_behind) {
+        m_behind->Post(text, replaceable);
+        return;
+    }
     const bool written = std::fputs(text.c_str(), m_stream) >= 0;
     if (!written || std::fflush(m_stream) != 0 || std::ferror(m_stream)) m_broken = true;
 }
@@ -124,9 +143,12 @@ void Terminal::Status(const std::string& text) {
     m_boardLines = 0;
     // Carriage return and blanks over the rest of the old text: no escape
     // sequences, so every console shows it alike.
+    // Padded to the widest text of this line: a status written behind may
+    // be replaced by a later one before it shows.
     std::string line = "\r" + text;
-    if (text.size() < m_statusLength) line.append(m_statusLength - text.size(), ' ');
-    Write(line);
+    if (m_statusLength > m_statusWidest) m_statusWidest = m_statusLength;
+    if (text.size() < m_statusWidest) line.append(m_statusWidest - text.size(), ' ');
+    Write(line, true);
     m_statusLength = text.size();
     m_statusShown = true;
 }
@@ -136,6 +158,7 @@ void Terminal::EndStatus() {
     Write("\n");
     m_statusShown = false;
     m_statusLength = 0;
+    m_statusWidest = 0;
 }
 
 Answer Terminal::Ask(const std::string& question, const Interrupt& interrupt) {

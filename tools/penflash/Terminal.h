@@ -8,9 +8,11 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "BackgroundWriter.h"
 #include "Interrupt.h"
 
 namespace penflash {
@@ -29,7 +31,14 @@ public:
 
     // Returns whether a write to the stream failed, after which nothing more
     // is written to it. Main thread.
-    bool Broken() const { return m_broken; }
+    bool Broken() const { return m_broken || (m_behind && m_behind->Broken()); }
+
+    // on: from now on the writes are handed to a thread of their own and
+    // Line, Status and EndStatus return at once, also while the terminal's
+    // output is stopped (Ctrl-S); the text follows, in order, when output
+    // resumes. off: waits until everything handed over is written, then
+    // writes directly again. Main thread.
+    void WriteBehind(bool on);
 
     // Writes text and a line break, after ending a status line that is
     // shown; flushed at once. Main thread.
@@ -54,7 +63,8 @@ public:
     // Writes question, reads one line from stdin and returns Yes for "y" or
     // "yes" (any case, blanks around ignored), Interrupted when Ctrl-C came
     // while it waited, and No for anything else, an empty line, the end of
-    // the input or no stdin at all. Main thread.
+    // the input, a NUL byte, 256 bytes without a line end or no stdin at
+    // all. Main thread.
     Answer Ask(const std::string& question, const Interrupt& interrupt);
 
     // Returns whether stream is a terminal. Any thread.
@@ -69,7 +79,9 @@ public:
 private:
     // Writes text and flushes, unless an earlier write failed; a failure
     // marks the stream broken.
-    void Write(const std::string& text);
+    // replaceable: a status line, which a later one may replace before it
+    // is shown when writing behind.
+    void Write(const std::string& text, bool replaceable = false);
 
     std::FILE* m_stream;
     bool m_interactive;
@@ -78,6 +90,8 @@ private:
     std::size_t m_boardLines = 0;  // lines of the block shown last
     int m_escapes = -1;            // the terminal moves its cursor on escapes; -1: not asked yet
     bool m_broken = false;
+    std::size_t m_statusWidest = 0;  // the widest status text since the line began
+    std::unique_ptr<BackgroundWriter> m_behind;  // set while writing behind
 };
 
 // Returns whether line says yes: "y" or "yes" in any case, with blanks and

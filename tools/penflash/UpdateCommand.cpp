@@ -49,6 +49,7 @@ RunReport UpdateCommand::Run() {
     m_report.AddPhase("total", seconds);
     if (m_interruptHeld) m_report.SetInterruptHeld();
     ShowResult(seconds);
+    m_terminal.WriteBehind(false);
     return m_report;
 }
 
@@ -249,6 +250,7 @@ bool UpdateCommand::WaitForPen() {
     if (!arrived) {
         const std::string why = "the pen did not come back in firmware-update mode within " +
                                 std::to_string(m_options.searchTimeoutSeconds) + " s";
+        m_searchTimedOut = true;
         return Fail(ExitCode::PenNotBack, {why, "search", std::nullopt, ""});
     }
     const ExitCode outcome = ExitForSearch(wParam, lParam);
@@ -285,6 +287,10 @@ bool UpdateCommand::Transfer() {
                     " bytes); do not unplug the pen.");
     const auto sendStart = Clock::now();
     m_lastDraw = sendStart;
+    // The pen waits between blocks while progress is written: a terminal
+    // whose output is stopped must not hold up the transfer. Written behind
+    // until the run ends.
+    m_terminal.WriteBehind(true);
     FWUSetProgressCallback(&UpdateCommand::ProgressThunk, this);
     // The library only reads the buffer; its parameter is not const for
     // the sake of the calls' long-standing signatures.
@@ -293,6 +299,12 @@ bool UpdateCommand::Transfer() {
     FWUSetProgressCallback(nullptr, nullptr);
     m_terminal.EndStatus();
     EndPhase("transfer", sendStart);
+    if (m_interrupt.Requested() && !m_interruptHeld) {
+        // It came after the last block, while the pen wrote its flash.
+        m_interruptHeld = true;
+        m_terminal.Line("Ctrl-C came while the pen was confirming the image: the update went on "
+                        "to its end, since an interrupted one would leave the pen half written.");
+    }
     if (m_interruptHeld) m_terminal.Line("The transfer has ended (Ctrl-C was held until now).");
     if (sent != ORVANE_ERROR_NONE) {
         return Fail(ExitCode::TransferFailed,
@@ -339,6 +351,7 @@ void UpdateCommand::Close() {
     const auto start = Clock::now();
     const ORVANE_ERROR closed = FWUCloseDevice();
     EndPhase("close", start);
+    if (m_searchTimedOut) ReportLateArrival();
     if (closed != ORVANE_ERROR_NONE && m_report.Exit() == ExitCode::Success) {
         // The pen took the image and its first closing command already.
         m_terminal.Line(std::string("Note: the final closing command failed: ") +
@@ -361,6 +374,25 @@ void UpdateCommand::CheckAfterUpdate() {
     if (!m_verification.version.empty()) m_report.SetVersion("after", m_verification.version);
     const ExitCode code = ExitForCheck(m_verification.outcome);
     if (code != ExitCode::Success) Fail(code, {why, "verification", std::nullopt, ""});
+}
+
+void UpdateCommand::ReportLateArrival() {
+    // The search found the pen after the limit, before FWUCloseDevice
+    // stopped it: the closing command then went to the pen.
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+    if (!m_waiter.Wait(0, wParam, lParam) || ExitForSearch(wParam, lParam) != ExitCode::Success) {
+        return;
+    }
+    Fail(ExitCode::PenNotBack,
+         {"the pen came back in firmware-update mode only after the limit of " +
+              std::to_string(m_options.searchTimeoutSeconds) +
+              " s, and was told to leave that mode again; its firmware was not changed",
+          "search", std::nullopt, ""});
+    m_choiceDetails = "Run `penflash update" +
+                      (m_options.pen.empty() ? std::string() : " --pen " + m_options.pen) +
+                      "` again with a longer --search-timeout; if the pen stays in "
+                      "firmware-update mode, that completes the update too.";
 }
 
 void UpdateCommand::ShowResult(double seconds) {

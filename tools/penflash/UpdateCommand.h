@@ -76,6 +76,9 @@ private:
     // restart and checks its version (UpdateCheck), keeping the pen's lock
     // until then; a check that does not verify fails the run with its code.
     void CheckAfterUpdate();
+    // After a search that ran out of time: when the search result came in
+    // the meantime, says that the pen came back late and was sent away.
+    void ReportLateArrival();
     void ShowResult(double seconds);
 
     // update --all: the image is checked, the pens are
@@ -133,6 +136,7 @@ private:
     unsigned m_lastPercentDrawn = 101;
     Clock::time_point m_lastDraw;
     bool m_interruptHeld = false;
+    bool m_searchTimedOut = false;  // WaitForPen gave up at the limit
 };
 
 }  // namespace penflash

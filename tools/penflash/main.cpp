@@ -3,6 +3,7 @@
 //   penflash list     the HID devices that are the pen, with mode and path
 //   penflash info     the pen's product code and versions, without a switch
 //   penflash update   the whole update, with progress
+//   penflash doctor   why a pen will not update, and what to do about it
 //
 // Every command takes --emulate SCENARIO (the emulated pen in this process),
 // --transcript FILE and --json; `penflash --help` lists the options and the
@@ -16,6 +17,7 @@
 
 #include "CommandLine.h"
 #include "DeviceCommands.h"
+#include "DoctorCommand.h"
 #include "EmulatorSession.h"
 #include "FileBytes.h"
 #include "Interrupt.h"
@@ -55,7 +57,10 @@ int Finish(const RunReport& report, const Options& options) {
 }
 
 const char* CommandName(Action action) {
-    return action == Action::List ? "list" : action == Action::Info ? "info" : "update";
+    return action == Action::List     ? "list"
+           : action == Action::Info   ? "info"
+           : action == Action::Doctor ? "doctor"
+                                      : "update";
 }
 
 // Returns a report of the command that ends before it starts, with code and
@@ -82,6 +87,18 @@ bool MaySendCarriedImage(const Options& options) {
            !options.imagePath.empty();
 }
 
+// With --json, a usage error is a report on stdout too: its first line as
+// the message.
+void PrintUsageError(const Options& options) {
+    RunReport report(options.command.empty() ? "none" : options.command);
+    report.SetExit(ExitCode::Usage);
+    std::string message = options.err.substr(0, options.err.find('\n'));
+    if (message.empty()) message = "the command line is wrong";
+    report.SetError({message, "command-line", std::nullopt, ""});
+    std::fputs(report.ToJson().c_str(), stdout);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,6 +109,7 @@ int main(int argc, char** argv) {
     if (options.action == Action::Exit) {
         std::fputs(options.out.c_str(), stdout);
         std::fputs(options.err.c_str(), stderr);
+        if (options.json && options.exitCode == ExitCode::Usage) PrintUsageError(options);
         return static_cast<int>(options.exitCode);
     }
 
@@ -120,7 +138,11 @@ int main(int argc, char** argv) {
                                   "transcript"),
                           options);
         }
-        std::string error;
+        std::string error = transcript.empty() ? "" : FifoWithoutReader(transcript);
+        if (!error.empty()) {
+            return Finish(Refusal(options, terminal, ExitCode::Failure, error, "transcript"),
+                          options);
+        }
         if (!emulator.Start(options.emulate, transcript, options.emulatePens,
                             options.emulateChosenOnly ? options.pen : std::string(), error)) {
             return Finish(Refusal(options, terminal, ExitCode::Failure, error, "emulator"),
@@ -160,6 +182,9 @@ int main(int argc, char** argv) {
             options);
     }
 
+    if (options.action == Action::Doctor) {
+        return RunDoctor(terminal, options.json, options.emulate);
+    }
     RunReport report = options.action == Action::List ? ListDevices(terminal)
                        : options.action == Action::Info
                            ? ShowDeviceInfo(terminal, interrupt, options.pen)

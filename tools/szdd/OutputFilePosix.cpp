@@ -105,6 +105,17 @@ std::string WriteThrough(const std::string& path, const std::vector<std::uint8_t
     return problem;
 }
 
+// The temporary file beside target: its name followed by suffix, the name
+// cut short where both together would pass the longest name a directory
+// entry may have (NAME_MAX bytes).
+std::string TemporaryBeside(const std::string& target, const char* suffix) {
+    const std::size_t slash = target.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t room = NAME_MAX - std::strlen(suffix);
+    if (target.size() - nameStart <= room) return target + suffix;
+    return target.substr(0, nameStart + room) + suffix;
+}
+
 // Replaces the regular file target (or creates it when replaced is null)
 // through a temporary file beside it.
 std::string WriteReplacing(const std::string& target, const struct stat* replaced,
@@ -119,7 +130,7 @@ std::string WriteReplacing(const std::string& target, const struct stat* replace
             char suffix[40];
             std::snprintf(suffix, sizeof suffix, ".%08llx.tmp",
                           (stamp + attempt * 0x9E3779B9ull) & 0xFFFFFFFFull);
-            g_temporary = target + suffix;
+            g_temporary = TemporaryBeside(target, suffix);
             // Readable by the owner only until it has the final mode.
             fd = open(g_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (fd < 0 && (errno != EEXIST || attempt == 100)) {

@@ -53,7 +53,14 @@ std::string WriteOutputFile(const std::string& path, const std::vector<std::uint
         char suffix[40];
         std::snprintf(suffix, sizeof suffix, ".%08lx.tmp",
                       static_cast<unsigned long>((stamp + attempt * 0x9E3779B9ull) & 0xFFFFFFFFull));
-        g_temporary = target + std::wstring(suffix, suffix + std::strlen(suffix));
+        // A name of 255 characters is the longest a directory entry takes:
+        // the target's name is cut short where the suffix would pass it.
+        const std::wstring tail(suffix, suffix + std::strlen(suffix));
+        const std::size_t slash = target.find_last_of(L"\\/");
+        const std::size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
+        const std::size_t room = 255 - tail.size();
+        g_temporary = target.size() - nameStart <= room ? target + tail
+                                                        : target.substr(0, nameStart + room) + tail;
         file = CreateFileW(g_temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {

@@ -22,8 +22,12 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -720,3 +724,133 @@ TEST_F(PenflashCliTest, FilesThatAreNotWhatTheySeemAreRefused) {
     }
 #endif
 }
+
+// The pen is back about 1 s after the switch, so with a limit of 1 s it is
+// now and then found just after it: the library's cancel path then sends it
+// the closing command, and penflash must say so rather than "not found".
+TEST_F(PenflashCliTest, PenFoundJustAfterTheSearchLimitIsToldAsSuch) {
+    for (int run = 0; run < 12; ++run) {
+        const RunResult r = Emulated("update", "normal", {"--yes", "--json", "--search-timeout", "1"});
+        if (r.exitCode != 5 || !Log().Has("closing command")) continue;
+        EXPECT_NE(JsonOf(r)["error"]["message"].get<std::string>().find("only after the limit"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("longer --search-timeout"), std::string::npos) << r.err;
+        return;
+    }
+    GTEST_SKIP() << "the pen was never found just after the limit in 12 runs";
+}
+
+TEST_F(PenflashCliTest, DoctorTellsWhatStandsInTheWayAndUsageErrorsAreJsonToo) {
+    const RunResult ready = Emulated("doctor", "normal", {"--json"});
+    EXPECT_EQ(ready.exitCode, 0) << ready.err;
+    const Json checks = JsonOf(ready)["checks"];
+    ASSERT_TRUE(checks.is_array());
+    EXPECT_NE(ready.err.find("pen at emu-port-1 is in normal mode"), std::string::npos) << ready.err;
+
+    // A pen left in firmware-update mode can still be updated, and the user
+    // learns how to get it out.
+    const RunResult left = Emulated("doctor", "update-mode");
+    EXPECT_EQ(left.exitCode, 0) << left.out;
+    EXPECT_NE(left.out.find("firmware-update mode"), std::string::npos) << left.out;
+    EXPECT_NE(left.out.find("fix: run `penflash update`"), std::string::npos) << left.out;
+    EXPECT_EQ(Log().Lines("OUT "), 0u) << "doctor wrote to the pen";
+    EXPECT_EQ(Emulated("doctor", "absent").exitCode, 3);
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"update", "--json", "--no-such-option"},
+          std::vector<std::string>{"--json", "doctor", "--search-timeout", "5"}}) {
+        const RunResult wrong = RunProgram(Program(), args);
+        EXPECT_EQ(wrong.exitCode, 2);
+        const Json json = JsonOf(wrong);
+        EXPECT_EQ(json["result"], "usage") << wrong.out;
+        EXPECT_FALSE(json["error"]["message"].get<std::string>().empty());
+        EXPECT_FALSE(wrong.err.empty());
+    }
+}
+
+#ifndef _WIN32
+TEST_F(PenflashCliTest, HostileInputsEndAndCtrlCAfterTheLastBlockIsReported) {
+    // The confirmation read from /dev/zero: NULs are no answer, and no end.
+    const RunResult zeros = RunProgram(
+        "/bin/sh", {"-c", "exec '" + Program() + "' update --emulate normal < /dev/zero"});
+    EXPECT_EQ(zeros.exitCode, 8) << zeros.out;
+
+    // A transcript FIFO that nobody reads: refused, not waited on.
+    ASSERT_EQ(mkfifo(PathOf("fifo").c_str(), 0600), 0);
+    ChildProcess fifo(Program(), {"info", "--emulate", "normal", "--transcript", PathOf("fifo")});
+    EXPECT_EQ(fifo.Wait(20s), 1) << fifo.Out();
+    EXPECT_NE(fifo.Out().find("no program reads"), std::string::npos) << fifo.Out();
+
+    // Ctrl-C while the pen writes its flash: the update ends, and says so.
+    ChildProcess child(Program(), {"update", "--emulate", "slow-image-ack", "--yes", "--json",
+                                   "--transcript", PathOf("ack.log")});
+    for (int i = 0; i < 200 && child.Err().find("waiting for the pen to confirm") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_NE(child.Err().find("waiting for the pen to confirm"), std::string::npos) << child.Err();
+    child.Interrupt();
+    EXPECT_EQ(child.Wait(30s), 0) << child.Err();
+    EXPECT_NE(child.Err().find("Ctrl-C came while the pen was confirming the image"),
+              std::string::npos)
+        << child.Err();
+    EXPECT_EQ(Json::parse(child.Out(), nullptr, false)["interruptHeld"], true) << child.Out();
+}
+#endif
+
+#ifndef _WIN32
+// Ctrl-S on penflash's terminal (a pseudo-terminal here): the pen must get
+// the whole image while the output is stopped, and the output follows once
+// Ctrl-Q lets it go.
+TEST_F(PenflashCliTest, StoppedTerminalDoesNotHoldUpTheTransfer) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string slave = ptsname(master);
+    const std::string log = PathOf("xoff.log");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setsid();
+        const int tty = open(slave.c_str(), O_RDWR);
+        termios mode{};
+        tcgetattr(tty, &mode);
+        mode.c_iflag |= IXON;
+        tcsetattr(tty, TCSANOW, &mode);
+        dup2(tty, 0);
+        dup2(tty, 1);
+        dup2(tty, 2);
+        execl(Program().c_str(), Program().c_str(), "update", "--emulate", "normal", "--yes",
+              "--transcript", log.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string shown;
+    const auto readSome = [&](int ms) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, ms) <= 0) return false;
+        char buffer[4096];
+        const ssize_t got = read(master, buffer, sizeof buffer);
+        if (got <= 0) return false;
+        shown.append(buffer, static_cast<size_t>(got));
+        return true;
+    };
+    for (int i = 0; i < 400 && shown.find("Sending") == std::string::npos; ++i) readSome(50);
+    ASSERT_NE(shown.find("Sending"), std::string::npos) << shown;
+    ASSERT_EQ(write(master, "\x13", 1), 1);  // Ctrl-S
+    bool complete = false;
+    for (int i = 0; i < 400 && !complete; ++i) {
+        std::this_thread::sleep_for(50ms);
+        complete = Transcript::Read(log).Has("image complete");
+    }
+    ASSERT_EQ(write(master, "\x11", 1), 1);  // Ctrl-Q
+    while (readSome(2000)) {
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(master);
+    EXPECT_TRUE(complete) << "the transfer stopped with the terminal's output";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    EXPECT_NE(shown.find("Update complete"), std::string::npos) << shown;
+}
+#endif

@@ -82,4 +82,14 @@ for sig in TERM INT; do
   size=$(stat -c %s big.out)
   [ "$size" = 3 ] || [ "$size" = 133169152 ] || fail "SIG$sig left big.out of $size bytes"
 done
+# Names up to the longest a directory takes (255 bytes), new or replaced:
+# the temporary name beside them must not be longer.
+for n in 243 250 255; do
+  long=$(printf 'n%.0s' $(seq $n))
+  "$szdd" expand packed.sz_ "$long" || fail "expand to a name of $n bytes: exit $?"
+  "$szdd" expand packed.sz_ "$long" || fail "replacing a name of $n bytes: exit $?"
+  cmp -s "$long" input.txt || fail "the file with a name of $n bytes holds other bytes"
+  rm -f "$long"
+done
+no_temporaries "long names"
 echo "szdd outputs: ok"

@@ -102,10 +102,12 @@ fi
 echo "-- nothing of the packages is left"
 INSIDE
 
+# Inside, the root's own environment only: nothing of this machine's (a
+# compiler launcher, a library path) may reach the programs there.
 echo "== install, use, purge"
 mmdebstrap --quiet --variant=custom --skip=update,cleanup/apt \
   --setup-hook="tar-in '$tarball' /" \
   --customize-hook="copy-in '$work/debs' '$work/consumer' '$work/inside.sh' /tmp" \
-  --customize-hook='chroot "$1" sh /tmp/inside.sh' \
+  --customize-hook='chroot "$1" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 sh /tmp/inside.sh' \
   "$suite" /dev/null
 echo "debian test passed"

@@ -1,8 +1,11 @@
 #include "DoctorProbe.h"
 
 #include <windows.h>
-#include <hidsdi.h>
 #include <setupapi.h>
+// The MinGW HID header declares its functions without C linkage.
+extern "C" {
+#include <hidsdi.h>
+}
 
 namespace penflash {
 

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "ResultWaiter.h"
@@ -48,6 +49,18 @@ bool Update(const EmulatedPen& pen, std::vector<unsigned char>& image) {
            pen.ReceivedImage() == std::vector<uint8_t>(image.begin(), image.end());
 }
 
+// Waits up to 5 s for the pen to come back from its restart in normal mode,
+// as a program would before it updates the pen again. Returns true once back.
+bool BackInNormalMode(EmulatedBus& bus, const EmulatedPen& pen) {
+    for (int i = 0; i < 500; ++i) {
+        std::vector<HidInterface> listed;
+        SysError err;
+        if (bus.ListInterfaces(listed, err) && !listed.empty() && !pen.InUpdateMode()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,6 +80,8 @@ int main(int argc, char** argv) {
     bus.ForwardDebugOutput(false);
     PenSetup setup = DefaultPenSetup();
     setup.reappearDelay = std::chrono::milliseconds(50);
+    // The pen restarts after each update; the next one finds it back.
+    setup.restartDelay = std::chrono::milliseconds(50);
     auto pen = std::make_shared<EmulatedPen>(setup);
     bus.Add(pen);
     UseBackend(&bus);
@@ -81,7 +96,7 @@ int main(int argc, char** argv) {
     std::printf("heap in use at the start: %ld bytes\n", previous);
     if (previous == 0) std::printf("glibc does not see this heap (a sanitizer's?): no figures\n");
     for (int n = 1; n <= updates && ok; ++n) {
-        ok = Update(*pen, image);
+        ok = Update(*pen, image) && BackInNormalMode(bus, *pen);
         const long now = HeapInUse();
         std::printf("update %2d: heap %ld bytes, %+ld since the one before%s\n", n, now,
                     now - previous, ok ? "" : "  [UPDATE FAILED]");

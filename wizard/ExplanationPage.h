@@ -32,11 +32,4 @@ private:
     CText m_strNextText;  // Next's caption when the page was last shown
 };
 
-// The device's firmware version as the user sees it: FWUGetDeviceInfo's
-// dwFirmwareVersion as "%d.%02d" or, when that is 0 (the pen was found in
-// its update mode), the version that this run read from a pen in normal mode
-// (0.00 when it read none); string 15 ("Unable to query firmware version.")
-// when the library does not report it. User-interface thread.
-CText FormatCurrentVersion();
-
 #endif  // FLASHWIZARD_EXPLANATIONPAGE_H

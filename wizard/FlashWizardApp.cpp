@@ -1,11 +1,12 @@
 #include "FlashWizardApp.h"
 
 #include <string>
+#include <utility>
 
 #include "EmulatedLibrary.h"
-#include "Placeholders.h"
 #include "RunWizard.h"
 #include "WizardMessageBox.h"
+#include "WizardSession.h"
 
 namespace {
 
@@ -21,9 +22,10 @@ constexpr bool kCarriesStandinImage = false;
 // A build that carries the stand-in image must not reach a real pen: on the
 // real library, says so and how to build with the real image. Returns true
 // when the wizard may run. Main thread.
-bool MayUpdateWithCarriedImage() {
+bool MayUpdateWithCarriedImage(const CWizardSession& session) {
     if (!kCarriesStandinImage || IsEmulatedLibrary()) return true;
     WizardMessageBox(
+        session,
         CText(L"This wizard carries the stand-in firmware image (NOT FOR FLASHING), which "
               L"only the emulated pen may receive; it will not update a real pen.\n\n"
               L"Build the wizard with the real image: configure the build with\n"
@@ -39,28 +41,18 @@ CFlashWizardApp::CFlashWizardApp() = default;
 CFlashWizardApp::~CFlashWizardApp() = default;
 
 BOOL CFlashWizardApp::InitInstance() {
-    m_strProduct = LoadFirmwareString(L"PRODUCT_NAME");
-    m_strVersion = LoadFirmwareString(L"VERSION_NAME");
-    if (!MayUpdateWithCarriedImage()) {
+    CText product = LoadFirmwareString(L"PRODUCT_NAME");
+    CText version = LoadFirmwareString(L"VERSION_NAME");
+    CWizardSession session(std::move(product), std::move(version));
+    if (!MayUpdateWithCarriedImage(session)) {
         m_bRefused = true;
         return FALSE;
     }
-    RunWizard();
+    RunWizard(std::move(session));
     return FALSE;
 }
 
 int CFlashWizardApp::ExitInstance() { return m_bRefused ? 1 : CApplication::ExitInstance(); }
-
-CText CFlashWizardApp::ReplacePlaceholders(const CText& text, int* replaced) const {
-    CText completed = text;
-    const int count =
-        CompletePlaceholders(completed, PlaceholderValues{m_strProduct, m_strVersion,
-                                                          m_strCurrentVersion});
-    if (replaced != nullptr) *replaced = count;
-    return completed;
-}
-
-CFlashWizardApp* GetWizardApp() { return &theApp; }
 
 CText LoadFirmwareString(const wchar_t* name) {
     const HMODULE module = CApplication::ResourceHandle();

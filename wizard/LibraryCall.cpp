@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "ui/EscapedException.h"
+
 CLibraryCall::~CLibraryCall() { Wait(); }
 
 void CLibraryCall::Wait() {
@@ -41,7 +43,12 @@ DWORD WINAPI CLibraryCall::ThreadMain(void* parameter) {
 }
 
 void CLibraryCall::Run(const Job& job) {
-    const ORVANE_ERROR result = job.call();
+    ORVANE_ERROR result = ORVANE_ERROR_WRITE_FAILED;
+    try {
+        result = job.call();
+    } catch (...) {
+        LogEscapedException(L"CLibraryCall::Run", job.message);
+    }
     // The result must arrive, or the page would wait for ever: a full queue
     // is tried again until it takes the message or the window has gone.
     while (!PostMessageW(job.target, job.message, job.tag, static_cast<LPARAM>(result))) {

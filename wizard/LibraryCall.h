@@ -9,6 +9,10 @@
 // Whatever the call reads (an image buffer) must live until that message has
 // arrived, or until Wait has returned.
 //
+// A call that throws is logged (LogEscapedException) and reported as
+// ORVANE_ERROR_WRITE_FAILED: the exception never leaves the thread's start
+// routine, and the window still learns that the call failed.
+//
 // Start, Wait and the destructor run on the window's thread.
 #ifndef FLASHWIZARD_LIBRARYCALL_H
 #define FLASHWIZARD_LIBRARYCALL_H

@@ -1,9 +1,11 @@
 #include "MasterDlg.h"
 
+#include <utility>
+
 #include "res/resource.h"
 #include "ui/Application.h"
 
-CMasterDlg::CMasterDlg() = default;
+CMasterDlg::CMasterDlg(CWizardSession session) : CWizardDialog(std::move(session)) {}
 
 BOOL CMasterDlg::OnInitDialog() {
     m_nPlaceholderId = IDC_PAGE_AREA;

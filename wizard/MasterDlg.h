@@ -9,9 +9,9 @@
 
 class CMasterDlg : public CWizardDialog {
 public:
-    // The frame, without a window. Any thread; the rest runs on the
-    // user-interface thread.
-    CMasterDlg();
+    // The frame, without a window, owning session for the run. Any thread;
+    // the rest runs on the user-interface thread.
+    explicit CMasterDlg(CWizardSession session);
 
 protected:
     // Places pages at control 1001, shows the first page and sets icon 103

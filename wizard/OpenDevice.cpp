@@ -1,10 +1,10 @@
 #include "OpenDevice.h"
 
-#include "FlashWizardApp.h"
 #include "Penlink.h"
-#include "WizardDialog.h"
+#include "WizardFrame.h"
 #include "WizardMessageBox.h"
 #include "WizardNavigation.h"
+#include "WizardSession.h"
 #include "res/resource.h"
 #include "ui/Application.h"
 #include "ui/DialogWindow.h"
@@ -29,20 +29,13 @@ void COpenDevice::OnSetActive() {
     // Without a sink nothing could hear the result: as a library that
     // refuses, the wizard ends.
     const ORVANE_ERROR opened =
-        sink != nullptr ? FWUOpenDevice(sink) : ORVANE_ERROR_NOT_INITIALIZED;
+        sink != nullptr ? m_pSession->OpenDevice(sink) : ORVANE_ERROR_NOT_INITIALIZED;
     if (opened != ORVANE_ERROR_NONE) {
         m_search.Close();
         if (opened == ORVANE_ERROR_MODE_CHANGE_FAILED) {
-            WizardMessageBox(IDS_MODE_CHANGE_FAILED, MB_ICONERROR);
+            WizardMessageBox(*m_pSession, IDS_MODE_CHANGE_FAILED, MB_ICONERROR);
         }
         PostQuitMessage(0);
-    } else {
-        // A pen found in normal mode was identified before the switch; with
-        // none, the record is all zero and the earlier reading stays.
-        tagFWUDEVICEINFO info{};
-        if (FWUGetDeviceInfo(&info) == ORVANE_ERROR_NONE && info.dwFirmwareVersion != 0) {
-            GetWizardApp()->m_dwNormalModeVersion = info.dwFirmwareVersion;
-        }
     }
     m_pWizard->EnableButton(IDC_WIZ_BACK, TRUE);
     m_pWizard->EnableButton(IDC_WIZ_NEXT, FALSE);

@@ -12,7 +12,7 @@
 // ends; starting a new search also ends the earlier one in the library.
 //
 // Each search that read a pen in normal mode keeps its firmware version in
-// the application (CFlashWizardApp::m_dwNormalModeVersion): a search after
+// the session (CWizardSession::m_dwNormalModeVersion): a search after
 // Back finds the pen that the first one switched already in its update mode,
 // where the version cannot be read.
 #ifndef FLASHWIZARD_OPENDEVICE_H

@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-class CFlashWizardApp;
+class CWizardSession;
 
-// Completes, with app's values (CFlashWizardApp::ReplacePlaceholders):
+// Completes, with session's values (CWizardSession::ReplacePlaceholders):
 //   - the caption of the top-level window above page (the first window up
 //     the parent chain that has no parent; page itself when it has none);
 //   - the text of every direct child of page whose class is "static", in
@@ -15,6 +15,6 @@ class CFlashWizardApp;
 // A window whose text holds no placeholder is not written, so a second pass
 // over the same windows changes nothing. Returns nothing. User-interface
 // thread.
-void UpdatePlaceholderTexts(HWND page, const CFlashWizardApp& app);
+void UpdatePlaceholderTexts(HWND page, const CWizardSession& session);
 
 #endif  // FLASHWIZARD_PLACEHOLDERPASS_H

@@ -1,27 +1,29 @@
 #include "RunWizard.h"
 
+#include <utility>
+
 #include "ExplanationPage.h"
 #include "FinishPage.h"
 #include "MasterDlg.h"
 #include "OpenDevice.h"
 #include "UpgradePage.h"
 #include "WelcomePage.h"
-#include "res/resource.h"
 
-int RunWizard() {
-    CMasterDlg frame;
+int RunWizard(CWizardSession session) {
+    CMasterDlg frame(std::move(session));
     CWelcomePage welcome;
     COpenDevice openDevice;
     CExplanationPage explanation;
     CUpgradePage upgrade;
     CFinishPage finish;
 
-    // The list order is the order in which Next walks the pages.
-    frame.AddPage(&welcome, IDD_WELCOME);
-    frame.AddPage(&openDevice, IDD_OPEN_DEVICE);
-    frame.AddPage(&explanation, IDD_EXPLANATION);
-    frame.AddPage(&upgrade, IDD_UPGRADE);
-    frame.AddPage(&finish, IDD_FINISH);
+    // The list order is the order in which Next walks the pages; each page
+    // brings its own template id.
+    frame.AddPage(&welcome);
+    frame.AddPage(&openDevice);
+    frame.AddPage(&explanation);
+    frame.AddPage(&upgrade);
+    frame.AddPage(&finish);
 
     // Finish, a confirmed Cancel or a page's quit request ends the run; how
     // it ended changes nothing here.

@@ -1,6 +1,7 @@
 #include "SearchSink.h"
 
 #include "Penlink.h"
+#include "ui/EscapedException.h"
 
 namespace {
 
@@ -49,7 +50,12 @@ LRESULT CALLBACK CSearchSink::WindowProc(HWND window, UINT message, WPARAM wPara
             // Copied first: the handler may close the sink.
             const Handler handler = sink->m_handler;
             void* const context = sink->m_context;
-            handler(context, wParam, lParam);
+            try {
+                handler(context, wParam, lParam);
+            } catch (...) {
+                LogEscapedException(L"CSearchSink::WindowProc", message);
+                PostQuitMessage(1);
+            }
         }
         return 0;
     }

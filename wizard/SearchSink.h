@@ -6,7 +6,9 @@
 // window), so its result reaches no page.
 //
 // The sink is a message-only window of the user-interface thread; everything
-// here runs on that thread.
+// here runs on that thread. An exception that escapes the handler is logged
+// and ends the wizard with a quit request: the page that was to act on the
+// result cannot be trusted to.
 #ifndef FLASHWIZARD_SEARCHSINK_H
 #define FLASHWIZARD_SEARCHSINK_H
 
@@ -31,8 +33,6 @@ public:
     // Destroys the window; results posted to it and not yet handled are lost.
     // Safe inside the handler. Returns nothing; does nothing without a window.
     void Close();
-    // Returns the window of the search that is awaited, or null.
-    HWND Handle() const { return m_hWnd; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <utility>
 
-#include "ImagePipeline.h"
 #include "Penlink.h"
-#include "WizardDialog.h"
+#include "WizardFrame.h"
 #include "WizardMessageBox.h"
 #include "WizardNavigation.h"
+#include "WizardSession.h"
 #include "res/resource.h"
 #include "ui/MessageTable.h"
 
@@ -39,17 +39,17 @@ LRESULT CUpgradePage::OnStartUpdate(WPARAM, LPARAM) {
     m_bStarted = true;
     m_pWizard->SetButtons(false, false, false);
     BYTE* image = nullptr;
-    if (!LoadFirmwareImage(nullptr, &image, &m_nImageLength)) {
+    if (!m_pSession->LoadImage(&image, &m_nImageLength)) {
         // Without an image the pen is not touched at all: no receiving state,
         // no empty transfer.
         ReleaseImage();
-        WizardMessageBox(IDS_DOWNLOAD_ERROR, MB_ICONERROR);
+        WizardMessageBox(*m_pSession, IDS_DOWNLOAD_ERROR, MB_ICONERROR);
         PostQuitMessage(0);
         return 0;
     }
     m_pImage = image;
     m_pWizard->SetCallsRunning(true);
-    StartStep(kStartStep, [] { return FWUStartFirmwareUpdate(); });
+    StartStep(kStartStep, [session = m_pSession] { return session->StartFirmwareUpdate(); });
     return 0;
 }
 
@@ -65,7 +65,7 @@ LRESULT CUpgradePage::OnUpdateStepDone(WPARAM wParam, LPARAM lParam) {
     case kStartStep:
         if (result != ORVANE_ERROR_NONE) {
             EndSequence();
-            WizardMessageBox(IDS_DEVICE_NOT_FOUND, MB_ICONERROR);
+            WizardMessageBox(*m_pSession, IDS_DEVICE_NOT_FOUND, MB_ICONERROR);
             PostQuitMessage(0);
             return 0;
         }
@@ -73,17 +73,19 @@ LRESULT CUpgradePage::OnUpdateStepDone(WPARAM wParam, LPARAM lParam) {
             // The buffer stays with the page until this call's result is in.
             unsigned char* const image = m_pImage;
             const int length = m_nImageLength;
-            StartStep(kSendStep, [image, length] { return FWUSendFirmware(image, length); });
+            StartStep(kSendStep, [session = m_pSession, image, length] {
+                return session->SendFirmware(image, length);
+            });
         }
         return 0;
     case kSendStep:
         if (result != ORVANE_ERROR_NONE) {
             EndSequence();
-            if (!m_bCancelled) WizardMessageBox(IDS_DOWNLOAD_ERROR, MB_ICONERROR);
+            if (!m_bCancelled) WizardMessageBox(*m_pSession, IDS_DOWNLOAD_ERROR, MB_ICONERROR);
             PostQuitMessage(0);
             return 0;
         }
-        StartStep(kCloseStep, [] { return FWUCloseDevice(); });
+        StartStep(kCloseStep, [session = m_pSession] { return session->CloseDevice(); });
         return 0;
     default:
         // The update is in; a failed close changes nothing.

@@ -1,8 +1,8 @@
 #include "WelcomePage.h"
 
-#include "Penlink.h"
-#include "WizardDialog.h"
+#include "WizardFrame.h"
 #include "WizardNavigation.h"
+#include "WizardSession.h"
 #include "res/resource.h"
 
 CWelcomePage::CWelcomePage() : CWizardPage(IDD_WELCOME) {}
@@ -12,9 +12,9 @@ BOOL CWelcomePage::OnInitDialog() { return InitPageAndPlaceholders(); }
 LRESULT CWelcomePage::OnWizardNext() {
     if (m_bFirstTime) {
         m_pWizard->EnableButton(IDC_WIZ_NEXT, FALSE);
-        EnableWindow(m_pWizard->Handle(), FALSE);
-        FWUInit();  // always succeeds
-        EnableWindow(m_pWizard->Handle(), TRUE);
+        m_pWizard->EnableFrame(FALSE);
+        m_pSession->Init();  // always succeeds
+        m_pWizard->EnableFrame(TRUE);
     }
     m_bFirstTime = FALSE;
     return kWizardGoToNeighbour;

@@ -1,19 +1,21 @@
 #include "WizardDialog.h"
 
-#include "Penlink.h"
+#include <utility>
+
 #include "WizardNavigation.h"
 #include "res/resource.h"
 #include "ui/Application.h"
 #include "ui/MessageTable.h"
 
-CWizardDialog::CWizardDialog() : CDialogWindow(IDD_WIZARD_FRAME) {}
+CWizardDialog::CWizardDialog(CWizardSession session)
+    : CDialogWindow(IDD_WIZARD_FRAME), m_session(std::move(session)) {}
 
 CWizardDialog::~CWizardDialog() { m_pages.Clear(); }
 
-void CWizardDialog::AddPage(CWizardPage* page, UINT templateId) {
+void CWizardDialog::AddPage(CWizardPage* page) {
     m_pages.Append(page);
-    page->m_nTemplateId = templateId;
     page->m_pWizard = this;
+    page->m_pSession = &m_session;
 }
 
 void CWizardDialog::InitFrame() {
@@ -137,7 +139,7 @@ void CWizardDialog::OnCancel() {
     for (CWizardPage* page : m_pages) {
         if (page->m_bCreated && !page->OnQueryCancel()) return;
     }
-    FWUCloseDevice();  // the result changes nothing: the wizard ends
+    m_session.CloseDevice();  // the result changes nothing: the wizard ends
     CDialogWindow::OnCancel();
 }
 
@@ -171,6 +173,10 @@ void CWizardDialog::SetButtons(bool next, bool back, bool cancel) const {
     EnableButton(IDCANCEL, cancel ? TRUE : FALSE);
 }
 
+CText CWizardDialog::ButtonText(int id) const { return WindowText(Button(id)); }
+
 void CWizardDialog::SetButtonText(int id, const CText& text) const {
     if (const HWND button = Button(id)) SetWindowTextW(button, text.c_str());
 }
+
+void CWizardDialog::EnableFrame(BOOL enable) const { EnableWindow(Handle(), enable); }

@@ -5,30 +5,36 @@
 // page, asks the pages before cancelling and ends the modal run.
 //
 // The frame holds the pages in wizard order without owning them: they must
-// outlive the frame's window. Everything here runs on the user-interface
-// thread, inside the frame's modal run.
+// outlive the frame's window. It owns the run's CWizardSession and hands it
+// to every page it is given, with itself as the page's CWizardFrame: the
+// pages know neither this class nor the application. Everything here runs
+// on the user-interface thread, inside the frame's modal run.
 #ifndef FLASHWIZARD_WIZARDDIALOG_H
 #define FLASHWIZARD_WIZARDDIALOG_H
 
 #include <windows.h>
 
+#include "WizardFrame.h"
 #include "WizardNavigation.h"
 #include "WizardPage.h"
+#include "WizardSession.h"
 #include "ui/DialogWindow.h"
 #include "ui/PageList.h"
 #include "ui/Text.h"
 
-class CWizardDialog : public CDialogWindow {
+class CWizardDialog : public CDialogWindow, public CWizardFrame {
 public:
-    // A frame on template 104 with no page and no placeholder control. Any
-    // thread; every other function here runs on the user-interface thread.
-    CWizardDialog();
+    // A frame on template 104 with no page and no placeholder control, that
+    // owns session for the run. Any thread; every other function here runs
+    // on the user-interface thread.
+    explicit CWizardDialog(CWizardSession session);
     // Forgets the pages (they are not deleted).
     ~CWizardDialog() override;
 
-    // Appends page at the end of the wizard and records in it templateId and
-    // this frame. Returns nothing. Before the modal run.
-    void AddPage(CWizardPage* page, UINT templateId);
+    // Appends page at the end of the wizard, under the template id that the
+    // page was made with, and gives it this frame and the session. Returns
+    // nothing. Before the modal run.
+    void AddPage(CWizardPage* page);
 
     // Shows the first page with Back disabled and Next enabled (or, when it
     // is the only page, Next turned into an enabled Finish). Returns FALSE
@@ -54,26 +60,22 @@ public:
     // 12325 if the pages agree. None returns anything; each does nothing
     // when no page is shown.
     void OnBack();
-    void OnNext();
+    void OnNext() override;
     void OnFinish();
 
     // Returns the frame's button id, or null when the frame has none with
     // that id.
     HWND Button(int id) const { return Item(id); }
-    // Enables or disables button id, if the frame has it. Returns nothing.
-    void EnableButton(int id, BOOL enable) const;
-    // Enables or disables Next (12324), Back (12323) and Cancel (2), in that
-    // order, as the three flags say; a button the frame does not have (Next
-    // once it has become Finish) is left alone. Returns nothing.
-    // User-interface thread.
-    void SetButtons(bool next, bool back, bool cancel) const;
-    // Sets the caption of button id, if the frame has it. Returns nothing.
-    void SetButtonText(int id, const CText& text) const;
-    // While running is true, a page's library calls run on a worker thread
-    // and the frame drops the cancel command (the Cancel button, Esc,
-    // Alt+F4): the modal run must not end, nor the pages go, under them.
-    // Returns nothing.
-    void SetCallsRunning(bool running) { m_bCallsRunning = running; }
+    // The page's view of the frame (CWizardFrame).
+    void EnableButton(int id, BOOL enable) const override;
+    void SetButtons(bool next, bool back, bool cancel) const override;
+    CText ButtonText(int id) const override;
+    void SetButtonText(int id, const CText& text) const override;
+    void EnableFrame(BOOL enable) const override;
+    // While running is true the frame drops the cancel command (the Cancel
+    // button, Esc, Alt+F4): the modal run must not end, nor the pages go,
+    // under a page's library calls.
+    void SetCallsRunning(bool running) override { m_bCallsRunning = running; }
     // Returns the shown page: the first page of the list that is active;
     // null when none is.
     CWizardPage* ActivePage() const;
@@ -102,6 +104,7 @@ protected:
     // was shown, the answer names no page, or the page refused to change).
     CWizardPage* Move(WizardDirection direction);
 
+    CWizardSession m_session;        // the run's session, lent to the pages
     CPageList<CWizardPage> m_pages;  // wizard order; not owned
     UINT m_nPlaceholderId = 0;       // control whose corner places the pages
     bool m_bCallsRunning = false;    // a page's library calls run: no cancel

@@ -1,11 +1,12 @@
 #include "WizardPage.h"
 
-#include "FlashWizardApp.h"
 #include "PlaceholderPass.h"
-#include "WizardDialog.h"
+#include "WizardFrame.h"
 #include "WizardMessageBox.h"
 #include "WizardNavigation.h"
+#include "WizardSession.h"
 #include "res/resource.h"
+#include "ui/Application.h"
 
 BOOL g_bCancelConfirmed = FALSE;
 CFontObject g_fontHeaderTitle;
@@ -88,13 +89,14 @@ HBRUSH CWizardPage::OnCtlColor(HDC dc, HWND control, UINT kind) {
 
 BOOL CWizardPage::InitPageAndPlaceholders() {
     CWizardPage::OnInitDialog();
-    UpdatePlaceholderTexts(Handle(), *GetWizardApp());
+    UpdatePlaceholderTexts(Handle(), *m_pSession);
     return TRUE;
 }
 
-BOOL ConfirmCancel(BOOL* pCancelled) {
+BOOL CWizardPage::ConfirmCancel(BOOL* pCancelled) const {
     if (!g_bCancelConfirmed &&
-        WizardMessageBox(IDS_CONFIRM_CANCEL, MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL) == IDNO) {
+        WizardMessageBox(*m_pSession, IDS_CONFIRM_CANCEL,
+                         MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL) == IDNO) {
         g_bCancelConfirmed = FALSE;
         return FALSE;
     }
@@ -104,7 +106,7 @@ BOOL ConfirmCancel(BOOL* pCancelled) {
 }
 
 CText GetNextButtonText(const CWizardPage& page) {
-    return page.Wizard() != nullptr ? WindowText(page.Wizard()->Button(IDC_WIZ_NEXT)) : CText();
+    return page.Wizard() != nullptr ? page.Wizard()->ButtonText(IDC_WIZ_NEXT) : CText();
 }
 
 void SetUpdateButtonText(const CWizardPage& page) {

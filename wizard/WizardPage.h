@@ -2,7 +2,9 @@
 // child dialog of the frame (CWizardDialog), created on its first display
 // and kept, hidden, until the frame goes. The frame drives a page through
 // the eight operations below; the defaults are those of a page that needs
-// nothing special.
+// nothing special. A page reaches the frame only through CWizardFrame
+// (m_pWizard) and the rest of the run through the frame's CWizardSession
+// (m_pSession); both are set by CWizardDialog::AddPage.
 //
 // Colours: a page with m_bWhiteBackground paints itself and its controls in
 // the window colour (the pages with the side picture); one without paints
@@ -20,7 +22,8 @@
 #include "ui/GdiObject.h"
 #include "ui/Text.h"
 
-class CWizardDialog;
+class CWizardFrame;
+class CWizardSession;
 
 // The user has already agreed to cancel the wizard: later pages asked in the
 // same cancel (and any later cancel) go on without asking again.
@@ -32,8 +35,9 @@ extern CFontObject g_fontPageTitle;
 
 class CWizardPage : public CDialogWindow {
 public:
-    // A page on dialog template templateId, without a window. Any thread;
-    // every other function here runs on the user-interface thread.
+    // A page on dialog template templateId, which is also its identity in
+    // the frame's list; without a window. Any thread; every other function
+    // here runs on the user-interface thread.
     explicit CWizardPage(UINT templateId);
     ~CWizardPage() override;
 
@@ -66,11 +70,12 @@ public:
 
     // Returns the frame that holds the page; null before
     // CWizardDialog::AddPage.
-    CWizardDialog* Wizard() const { return m_pWizard; }
+    CWizardFrame* Wizard() const { return m_pWizard; }
 
     BOOL m_bWhiteBackground = TRUE;  // whole page in the window colour
     CBrushObject m_brBackground;     // window-colour brush, made at init
-    CWizardDialog* m_pWizard = nullptr;
+    CWizardFrame* m_pWizard = nullptr;
+    CWizardSession* m_pSession = nullptr;  // the frame's session; not owned
     BOOL m_bCreated = FALSE;         // the window exists
     BOOL m_bActive = FALSE;          // the page is the one shown
     UINT m_nTemplateId;              // template, and identity for jumps
@@ -89,15 +94,15 @@ protected:
     // then the placeholder pass over the page and the frame's caption.
     // Returns TRUE.
     BOOL InitPageAndPlaceholders();
-};
 
-// The cancel confirmation shared by the pages. When g_bCancelConfirmed is
-// set, returns TRUE without asking. Otherwise asks string 4 with Yes and No
-// (task-modal, question icon): No clears g_bCancelConfirmed and returns
-// FALSE, any other answer sets it and returns TRUE. On TRUE, also sets
-// *pCancelled when pCancelled is not null (a page's own record that it
-// agreed). User-interface thread.
-BOOL ConfirmCancel(BOOL* pCancelled = nullptr);
+    // The cancel confirmation shared by the pages. When g_bCancelConfirmed
+    // is set, returns TRUE without asking. Otherwise asks string 4 with Yes
+    // and No (task-modal, question icon): No clears g_bCancelConfirmed and
+    // returns FALSE, any other answer sets it and returns TRUE. On TRUE,
+    // also sets *pCancelled when pCancelled is not null (a page's own record
+    // that it agreed).
+    BOOL ConfirmCancel(BOOL* pCancelled = nullptr) const;
+};
 
 // The current caption of the frame's Next button (12324) of page's frame;
 // empty when there is no such button. User-interface thread.

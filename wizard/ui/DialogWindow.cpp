@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Application.h"
+#include "EscapedException.h"
 
 namespace {
 
@@ -111,7 +112,16 @@ INT_PTR CALLBACK CDialogWindow::DialogProc(HWND hWnd, UINT message, WPARAM wPara
         self = reinterpret_cast<CDialogWindow*>(GetWindowLongPtrW(hWnd, DWLP_USER));
     }
     if (self == nullptr) return FALSE;
-    const INT_PTR result = self->Dispatch(hWnd, message, wParam, lParam);
+    INT_PTR result = FALSE;
+    try {
+        result = self->Dispatch(hWnd, message, wParam, lParam);
+    } catch (...) {
+        // The handler stopped half-way: nothing about the dialog can be
+        // trusted any more, so its modal run ends.
+        LogEscapedException(L"CDialogWindow::DialogProc", message);
+        EndDialog(GetAncestor(hWnd, GA_ROOT), -1);
+        result = FALSE;
+    }
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         self->m_hWnd = nullptr;

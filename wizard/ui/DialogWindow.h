@@ -6,7 +6,10 @@
 // through the window (the object's address travels in WM_INITDIALOG and is
 // kept in the window's DWLP_USER slot) and hands each message to it.
 // Messages arriving before WM_INITDIALOG and after WM_NCDESTROY get the
-// dialog manager's default handling.
+// dialog manager's default handling. No exception leaves the procedure: one
+// that escapes a handler is logged (LogEscapedException), the message counts
+// as unhandled, and the modal run that the dialog belongs to (its top-level
+// window's) ends with -1.
 //
 // Dispatch, in this order:
 //   WM_INITDIALOG         -> OnInitDialog; its result is the message's. A
@@ -64,8 +67,6 @@ public:
     // Returns the child control with id, or null when there is none (or no
     // window).
     HWND Item(int id) const;
-    // Returns the template that RunModal uses.
-    UINT DialogTemplateId() const { return m_nDialogTemplateId; }
 
 protected:
     // WM_INITDIALOG. Returns TRUE to let the dialog manager put the focus on

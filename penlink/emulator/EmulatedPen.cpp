@@ -149,7 +149,8 @@ IoStatus EmulatedPen::OnNormalReport(const uint8_t* report, SysError& err) {
     }
     const bool looksLikeSwitch = report[3] == penside::kEnterUpdateMode.bytes[3];
     return Unexpected("normal mode takes only the identify and the switch command", report,
-                      CommandReport(looksLikeSwitch ? penside::kEnterUpdateMode : penside::kIdentify),
+                      CommandReport(looksLikeSwitch ? penside::kEnterUpdateMode
+                                                    : penside::kIdentify),
                       err);
 }
 
@@ -265,7 +266,9 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
             m_phase = length == 0 ? Phase::Complete : Phase::Receiving;
         }
         RecordEvent("image of " + std::to_string(length) + " bytes announced");
-        if (length == 0) QueueAck(penside::Ack::Image, !m_faults.badImageAck, m_faults.imageAckDelay);
+        if (length == 0) {
+            QueueAck(penside::Ack::Image, !m_faults.badImageAck, m_faults.imageAckDelay);
+        }
         return IoStatus::Ok;
     }
     if (block) {

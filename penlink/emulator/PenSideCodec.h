@@ -1,7 +1,10 @@
 // The pen's side of the report protocol, free of any I/O: the host's
 // commands as the pen recognises them, the layout it expects of the image's
-// reports, and the replies it sends. Shared by every pen model (the emulated
-// pen, and through it the virtual pen on /dev/uhid).
+// reports, the replies it sends and the report descriptor it shows. Used by
+// the emulated pen (EmulatedPen, the model of the emulated library, of
+// penflash --emulate and of the virtual pen) and by the virtual pen on
+// /dev/uhid for its descriptor; the replay pen plays recorded bytes and needs
+// none of it.
 //
 // It is written apart from the library's core/ReportCodec on purpose and
 // includes nothing of it: the emulated pen checks every report of the

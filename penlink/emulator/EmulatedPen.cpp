@@ -1,14 +1,12 @@
 #include "EmulatedPen.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "core/ReportCodec.h"
+#include "PenSideCodec.h"
 
 namespace penlink::emulator {
 
 namespace {
-constexpr uint8_t kPenDataReport[] = {0x00, 0x01, 0x10, 0x27, 0x33, 0x04, 0x1C, 0x02};
 
 // The name the bus shows for the pen in a mode: "pen" or "pen-update", with
 // "@LOCATION" after it for a pen that is not at the default location.
@@ -106,16 +104,12 @@ IoStatus EmulatedPen::OnReport(const uint8_t* report, SysError& err) {
     return updateMode ? OnUpdateReport(report, err) : OnNormalReport(report, err);
 }
 
-bool EmulatedPen::IsCommand(const uint8_t* report, const uint8_t* command, size_t count) const {
-    const size_t length = OutputLength();
-    return std::memcmp(report, command, count) == 0 &&
-           std::all_of(report + count, report + length, [](uint8_t b) { return b == 0; });
+bool EmulatedPen::IsCommand(const uint8_t* report, const penside::Command& command) const {
+    return penside::IsCommand(report, OutputLength(), command);
 }
 
-std::vector<uint8_t> EmulatedPen::CommandReport(const uint8_t* command, size_t count) const {
-    std::vector<uint8_t> expected(OutputLength(), 0);
-    std::memcpy(expected.data(), command, std::min(count, expected.size()));
-    return expected;
+std::vector<uint8_t> EmulatedPen::CommandReport(const penside::Command& command) const {
+    return penside::CommandReport(command, OutputLength());
 }
 
 IoStatus EmulatedPen::Unexpected(const std::string& why, const uint8_t* report,
@@ -124,23 +118,21 @@ IoStatus EmulatedPen::Unexpected(const std::string& why, const uint8_t* report,
 }
 
 IoStatus EmulatedPen::OnNormalReport(const uint8_t* report, SysError& err) {
-    if (IsCommand(report, kCmdIdentify, sizeof kCmdIdentify)) {
+    if (IsCommand(report, penside::kIdentify)) {
         if (m_faults.noIdentityReply) return IoStatus::Ok;
         for (unsigned i = 0; i < m_faults.dataReportsBeforeIdentity; ++i) {
-            std::vector<uint8_t> data(std::begin(kPenDataReport), std::end(kPenDataReport));
-            data[2] = static_cast<uint8_t>(data[2] + i);
-            QueueInput(data);
+            QueueInput(penside::PenDataReport(i));
         }
-        std::vector<uint8_t> identity(m_setup.identityOffset, 0x00);
-        const uint8_t block[kIdentityBlockLength] = {
-            0x00, 0x80, 0xA9, m_setup.productCode, m_setup.firmware[0], m_setup.firmware[1],
-            m_setup.version2[0], m_setup.version2[1], m_setup.version3[0], m_setup.version3[1],
-            m_setup.extraInfo};
-        identity.insert(identity.end(), std::begin(block), std::end(block));
-        QueueInput(identity);
+        penside::Identity identity;
+        identity.productCode = m_setup.productCode;
+        std::copy(std::begin(m_setup.firmware), std::end(m_setup.firmware), identity.firmware);
+        std::copy(std::begin(m_setup.version2), std::end(m_setup.version2), identity.version2);
+        std::copy(std::begin(m_setup.version3), std::end(m_setup.version3), identity.version3);
+        identity.extraInfo = m_setup.extraInfo;
+        QueueInput(penside::IdentityReport(identity, m_setup.identityOffset));
         return IoStatus::Ok;
     }
-    if (IsCommand(report, kCmdEnterUpdateMode, sizeof kCmdEnterUpdateMode)) {
+    if (IsCommand(report, penside::kEnterUpdateMode)) {
         switch (m_faults.switchWrite) {
             case SwitchWrite::OtherError:
                 RecordEvent("switch command refused by the platform");
@@ -155,10 +147,10 @@ IoStatus EmulatedPen::OnNormalReport(const uint8_t* report, SysError& err) {
                 return IoStatus::Ok;
         }
     }
-    const bool looksLikeSwitch = report[3] == kCmdEnterUpdateMode[3];
+    const bool looksLikeSwitch = report[3] == penside::kEnterUpdateMode.bytes[3];
     return Unexpected("normal mode takes only the identify and the switch command", report,
-                      looksLikeSwitch ? CommandReport(kCmdEnterUpdateMode, sizeof kCmdEnterUpdateMode)
-                                      : CommandReport(kCmdIdentify, sizeof kCmdIdentify),
+                      CommandReport(looksLikeSwitch ? penside::kEnterUpdateMode
+                                                    : penside::kIdentify),
                       err);
 }
 
@@ -206,9 +198,9 @@ void EmulatedPen::Switch() {
     RecordEvent("pen left the bus to switch to firmware-update mode");
 }
 
-void EmulatedPen::QueueAck(uint8_t kind, bool good, std::chrono::milliseconds delay) {
+void EmulatedPen::QueueAck(penside::Ack kind, bool good, std::chrono::milliseconds delay) {
     if (m_faults.noAcks) return;
-    QueueInput({0x00, 0x01, kind, static_cast<uint8_t>(good ? 0x01 : 0x00)}, delay);
+    QueueInput(penside::Acknowledgement(kind, good), delay);
 }
 
 IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
@@ -217,19 +209,20 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
         std::lock_guard<std::mutex> lock(m_mutex);
         phase = m_phase;
     }
-    const bool block = std::memcmp(report, kCmdImageBlock, sizeof kCmdImageBlock) == 0;
+    const size_t reportLength = OutputLength();
+    const bool block = penside::StartsWith(report, reportLength, penside::kImageBlock);
     if (phase == Phase::Receiving && !block) {
         return Unexpected("command in the middle of an image", report,
-                          CommandReport(kCmdImageBlock, sizeof kCmdImageBlock), err);
+                          CommandReport(penside::kImageBlock), err);
     }
-    if (IsCommand(report, kCmdUpdateIdentify, sizeof kCmdUpdateIdentify)) {
+    if (IsCommand(report, penside::kUpdateIdentify)) {
         if (!m_faults.noUpdateReply) {
-            QueueInput({0x00, static_cast<uint8_t>(m_faults.wrongUpdateReply ? 0x02 : 0x01), 0x80,
-                        0x93, 0x00, m_setup.updateModeVersion[0], m_setup.updateModeVersion[1]});
+            QueueInput(penside::UpdateIdentityReply(m_setup.updateModeVersion,
+                                                    m_faults.wrongUpdateReply));
         }
         return IoStatus::Ok;
     }
-    if (IsCommand(report, kCmdFinish, sizeof kCmdFinish)) {
+    if (IsCommand(report, penside::kFinish)) {
         bool restart = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -242,22 +235,25 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
         if (restart) RecordEvent("pen restarting: off the bus after the second closing command");
         return IoStatus::Ok;
     }
-    if (IsCommand(report, kCmdStartUpdate, sizeof kCmdStartUpdate)) {
+    if (IsCommand(report, penside::kStartUpdate)) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_phase = Phase::Started;
         }
-        QueueAck(0x01, !m_faults.badStartAck);
+        QueueAck(penside::Ack::Start, !m_faults.badStartAck);
         return IoStatus::Ok;
     }
-    if (std::memcmp(report, kCmdBeginImage, sizeof kCmdBeginImage) == 0) {
-        const uint32_t length = ReadLe32(report + 3);
-        std::vector<uint8_t> expected(OutputLength());
-        BuildBeginImageReport(expected.data(), expected.size(), length);
+    if (penside::StartsWith(report, reportLength, penside::kBeginImage)) {
         if (phase != Phase::Started) {
             return Unexpected("begin-image report before the start command", report,
-                              CommandReport(kCmdStartUpdate, sizeof kCmdStartUpdate), err);
+                              CommandReport(penside::kStartUpdate), err);
         }
+        if (reportLength < penside::kMinImageReportLength) {
+            return Unexpected("begin-image report too short for a block of four bytes", report,
+                              {}, err);
+        }
+        const uint32_t length = penside::LengthOrOffset(report);
+        const std::vector<uint8_t> expected = penside::BeginImageReport(reportLength, length);
         if (!std::equal(expected.begin(), expected.end(), report)) {
             return Unexpected("begin-image report not zero after its length", report, expected, err);
         }
@@ -270,18 +266,20 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
             m_phase = length == 0 ? Phase::Complete : Phase::Receiving;
         }
         RecordEvent("image of " + std::to_string(length) + " bytes announced");
-        if (length == 0) QueueAck(0x02, !m_faults.badImageAck, m_faults.imageAckDelay);
+        if (length == 0) {
+            QueueAck(penside::Ack::Image, !m_faults.badImageAck, m_faults.imageAckDelay);
+        }
         return IoStatus::Ok;
     }
     if (block) {
         if (phase != Phase::Receiving) {
             return Unexpected("image block outside an announced image", report,
-                              CommandReport(kCmdBeginImage, sizeof kCmdBeginImage), err);
+                              CommandReport(penside::kBeginImage), err);
         }
         return OnBlock(report, err);
     }
     return Unexpected("not a command of firmware-update mode", report,
-                      CommandReport(kCmdFinish, sizeof kCmdFinish), err);
+                      CommandReport(penside::kFinish), err);
 }
 
 IoStatus EmulatedPen::OnBlock(const uint8_t* report, SysError& err) {
@@ -293,11 +291,10 @@ IoStatus EmulatedPen::OnBlock(const uint8_t* report, SysError& err) {
         expectedOffset = m_nextOffset;
         remaining = m_imageLength - m_nextOffset;
     }
-    const size_t block = BlockLength(remaining, length);
-    std::vector<uint8_t> expected(length);
-    BuildImageBlockReport(expected.data(), length, expectedOffset, report + kBlockHeaderLength,
-                          block);
-    if (!std::equal(expected.begin(), expected.end(), report)) {
+    const size_t block = penside::BlockBytes(remaining, length);
+    const std::vector<uint8_t> expected = penside::ImageBlockReport(
+        length, expectedOffset, report + penside::kBlockDataOffset, block);
+    if (expected.empty() || !std::equal(expected.begin(), expected.end(), report)) {
         return Unexpected("image block with a wrong offset, length or fill (next offset " +
                               std::to_string(expectedOffset) + ", " + std::to_string(block) +
                               " bytes)",
@@ -307,8 +304,8 @@ IoStatus EmulatedPen::OnBlock(const uint8_t* report, SysError& err) {
     bool unplug;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_image.insert(m_image.end(), report + kBlockHeaderLength,
-                       report + kBlockHeaderLength + block);
+        m_image.insert(m_image.end(), report + penside::kBlockDataOffset,
+                       report + penside::kBlockDataOffset + block);
         m_nextOffset += static_cast<uint32_t>(block);
         ++m_blocks;
         complete = m_nextOffset == m_imageLength;
@@ -322,7 +319,7 @@ IoStatus EmulatedPen::OnBlock(const uint8_t* report, SysError& err) {
         RecordEvent("pen unplugged after " + std::to_string(m_faults.unplugAfterBlocks) + " blocks");
     } else if (complete) {
         RecordEvent("image complete");
-        QueueAck(0x02, !m_faults.badImageAck, m_faults.imageAckDelay);
+        QueueAck(penside::Ack::Image, !m_faults.badImageAck, m_faults.imageAckDelay);
     }
     return IoStatus::Ok;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "EmulatedDevice.h"
+#include "PenSideCodec.h"
 
 namespace penlink::emulator {
 
@@ -98,9 +99,6 @@ public:
     unsigned FinishCount() const;
     bool InUpdateMode() const;
 
-    // The switch write's outcome in the last report, for the connection.
-    const PenSetup& Setup() const { return m_setup; }
-
 protected:
     IoStatus OnReport(const uint8_t* report, SysError& err) override;
 
@@ -116,11 +114,11 @@ private:
     // with the firmware it restarts into. Returns whether it is back.
     bool ReturnFromRestart();
     // Checks that report is the command followed by zeros.
-    bool IsCommand(const uint8_t* report, const uint8_t* command, size_t count) const;
+    bool IsCommand(const uint8_t* report, const penside::Command& command) const;
     IoStatus Unexpected(const std::string& why, const uint8_t* report,
                         const std::vector<uint8_t>& expected, SysError& err);
-    std::vector<uint8_t> CommandReport(const uint8_t* command, size_t count) const;
-    void QueueAck(uint8_t kind, bool good,
+    std::vector<uint8_t> CommandReport(const penside::Command& command) const;
+    void QueueAck(penside::Ack kind, bool good,
                   std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     void Switch();
 

@@ -3,13 +3,14 @@
 # real penflash and a program on the real libpenlink.so, and checks what came
 # out. Needs /dev/uhid (root). Used by run-kernel-test.sh, in a QEMU guest or
 # directly.
-#   kernel-scenarios.sh VIRTUALPEN PENFLASH CLIENT IMAGE EXPECTED OUTDIR
+#   kernel-scenarios.sh VIRTUALPEN PENFLASH CLIENT IMAGE EXPECTED OUTDIR RULE
 # EXPECTED holds one line per scenario: "SCENARIO LIST INFO UPDATE CLIENT-LINE"
 # (penflash exit codes, and the client's line from the emulated library).
+# RULE is the udev rule as the build made it.
 # Writes OUTDIR/summary (one line a check) and OUTDIR/status (0 when all
 # passed); on failure the transcripts are copied to OUTDIR too.
 set -u
-vp=$1 penflash=$2 client=$3 image=$4 expected=$5 out=$6
+vp=$1 penflash=$2 client=$3 image=$4 expected=$5 out=$6 rule=$7
 work=$(mktemp -d /tmp/kernel-scenarios.XXXXXX)
 image_size=$(stat -c %s "$image")
 failures=0
@@ -221,8 +222,8 @@ same_moment() {
 same_moment
 
 # The udev rule, with a user in plugdev and one outside it (guest only).
-"$(dirname "$0")/kernel-udev.sh" "$vp" "$penflash" "$image" \
-    "$(dirname "$0")/../../penlink/udev/70-penlink.rules" "$out" || failures=$((failures + $?))
+"$(dirname "$0")/kernel-udev.sh" "$vp" "$penflash" "$image" "$rule" "$out" ||
+    failures=$((failures + $?))
 
 if [ $failures -ne 0 ]; then
     cp "$work"/* "$out"/ 2>/dev/null

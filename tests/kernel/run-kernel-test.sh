@@ -4,7 +4,7 @@
 # emulator. Where /dev/uhid is usable it runs here; otherwise it boots the
 # distribution's kernel in QEMU (TCG) with a busybox initramfs made now, the
 # host's / as the guest's read-only root over virtio-9p, and runs there.
-#   run-kernel-test.sh VIRTUALPEN PENFLASH CLIENT EMULATED_LIBDIR
+#   run-kernel-test.sh VIRTUALPEN PENFLASH CLIENT EMULATED_LIBDIR RULE
 #   run-kernel-test.sh --wine VIRTUALPEN PENFLASH_EXE DRIVER_EXE FLASHWIZARD_EXE PENLINK_DLL WIZARD_IMAGE
 # The second form, always in the guest and through Wine's own HID stack,
 # updates the virtual pen with the Windows penflash.exe, then drives
@@ -15,9 +15,9 @@
 # kmod; with --wine also wine64, xvfb and udev.
 set -u
 if [ "$1" = --wine ]; then
-    vp=$2 wine=$3 driver=$4 wizard=$5 dll=$6 wizard_image=$7 penflash= client= emulated=
+    vp=$2 wine=$3 driver=$4 wizard=$5 dll=$6 wizard_image=$7 penflash= client= emulated= rule=
 else
-    vp=$1 penflash=$2 client=$3 emulated=$4 wine= driver= wizard= dll= wizard_image=
+    vp=$1 penflash=$2 client=$3 emulated=$4 rule=$5 wine= driver= wizard= dll= wizard_image=
 fi
 here=$(cd "$(dirname "$0")" && pwd)
 # The Wine form starts Wine programs (and the wizard three times) under TCG.
@@ -120,12 +120,14 @@ report() {
 }
 
 [ -x "$vp" ] || missing "no virtual pen at $vp (build the linux preset first)"
+[ -n "$wine" ] || [ -r "$rule" ] || missing "no udev rule at $rule (build the linux preset first)"
 
 # Here, where the kernel has uhid and we may use it.
 if [ -z "$wine" ] && [ -w /dev/uhid ]; then
     expect_emulator
     mkdir -p "$work/out"
-    "$here/kernel-scenarios.sh" "$vp" "$penflash" "$client" "$image" "$work/expected" "$work/out"
+    "$here/kernel-scenarios.sh" "$vp" "$penflash" "$client" "$image" "$work/expected" "$work/out" \
+        "$rule"
     report "$work/out"
 fi
 
@@ -194,8 +196,8 @@ chmod +x "$root/init"
     { echo "kernel test: cannot make the initramfs"; exit 1; }
 # The folders under the host's /tmp that the guest must see: the tree and
 # the programs' folders (relative to /tmp, one a line).
-for d in "$(cd "$here/../.." && pwd)" $(for f in "$vp" "$penflash" "$client" "$wine" "$driver" \
-        "$wizard" "$dll" "$wizard_image"; do
+for d in "$(cd "$here/../.." && pwd)" $(for f in "$vp" "$penflash" "$client" "$rule" "$wine" \
+        "$driver" "$wizard" "$dll" "$wizard_image"; do
         [ -n "$f" ] && cd "$(dirname "$f")" && pwd; done); do
     case $d in /tmp/*) echo "${d#/tmp/}" ;; esac
 done | sort -u >"$work/out/keep"
@@ -226,7 +228,7 @@ else
 # The emulator's results come from the host while the guest boots.
 for i in \$(seq 2400); do [ -e /tmp/results/expected ] && break; sleep 0.05; done
 export PENLINK_KERNEL_GUEST=1
-exec "$here/kernel-scenarios.sh" "$vp" "$penflash" "$client" /tmp/results/image.bin /tmp/results/expected /tmp/results
+exec "$here/kernel-scenarios.sh" "$vp" "$penflash" "$client" /tmp/results/image.bin /tmp/results/expected /tmp/results "$rule"
 JOB
     # The emulator's side while the guest boots.
     expect_emulator &

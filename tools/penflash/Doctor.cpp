@@ -48,7 +48,7 @@ const RuleFile* RuleFor(const DoctorFacts& facts, const std::string& mode) {
 std::string InstallRule(const DoctorFacts& facts) {
     return "install the rule: sudo install -m 644 70-penlink.rules " + facts.ruleInstallPath +
            " && sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=hidraw "
-           "(70-penlink.rules is in penlink/udev of the sources)";
+           "(a build of the sources makes 70-penlink.rules in its udev folder)";
 }
 
 // What the user can do about a node they may not open.

@@ -13,26 +13,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "emulator/PenSideCodec.h"
+
 namespace penlink::virtualpen {
 
 namespace {
-
-// Vendor usage page, no report IDs: one 64-byte input and one 64-byte output
-// report, as the pen's USB interface has.
-constexpr uint8_t kReportDescriptor[] = {
-    0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
-    0x09, 0x01,        // Usage (1)
-    0xA1, 0x01,        // Collection (Application)
-    0x15, 0x00,        //   Logical Minimum (0)
-    0x26, 0xFF, 0x00,  //   Logical Maximum (255)
-    0x75, 0x08,        //   Report Size (8)
-    0x95, 0x40,        //   Report Count (64)
-    0x09, 0x01,        //   Usage (1)
-    0x81, 0x02,        //   Input (Data, Variable, Absolute)
-    0x95, 0x40,        //   Report Count (64)
-    0x09, 0x02,        //   Usage (2)
-    0x91, 0x02,        //   Output (Data, Variable, Absolute)
-    0xC0};             // End Collection
 
 constexpr uint16_t kBusUsb = 0x03;
 constexpr auto kListingInterval = std::chrono::milliseconds(50);
@@ -120,8 +105,10 @@ bool UhidPen::Create(std::string& error) {
     CopyText(req.name, sizeof req.name, "Penlink virtual pen");
     CopyText(req.phys, sizeof req.phys, m_phys);
     CopyText(req.uniq, sizeof req.uniq, m_uniq);
-    req.rd_size = sizeof kReportDescriptor;
-    std::memcpy(req.rd_data, kReportDescriptor, sizeof kReportDescriptor);
+    const std::vector<uint8_t> descriptor =
+        emulator::penside::ReportDescriptor(m_pen->InputLength(), m_pen->OutputLength());
+    req.rd_size = static_cast<uint16_t>(descriptor.size());
+    std::memcpy(req.rd_data, descriptor.data(), descriptor.size());
     req.bus = kBusUsb;
     req.vendor = m_pen->VendorId();
     req.product = m_pen->ProductId();

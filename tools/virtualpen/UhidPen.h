@@ -1,7 +1,8 @@
 // The emulated pen put on the kernel's HID stack through /dev/uhid: the same
 // pen model as the in-process emulator (EmulatedPen), on another transport.
-// The kernel sees a USB HID device with the pen's IDs, a vendor-page report
-// descriptor without report IDs and 64-byte input and output reports. When
+// The kernel sees a USB HID device with the pen's IDs and the pen's report
+// descriptor (a vendor page, no report IDs, the model's report lengths less
+// the report ID byte: 64-byte reports for the default pen). When
 // the model leaves the bus (the switch, an unplug) the device is destroyed,
 // and created again under the model's new product ID once the model is back.
 //

@@ -6,7 +6,8 @@
 # g++, GoogleTest's sources, CLI11, nlohmann/json, pkg-config and mscompress
 # (the SZDD interoperability test). It must succeed, or setup fails.
 # Tier 2, the rest of the test command: the mingw-w64 toolchains, Wine (64-
-# and 32-bit), Xvfb, clang for the fuzzers, and QEMU with a
+# and 32-bit), Xvfb, clang for the fuzzers, clang-format for the sources'
+# form, and QEMU with a
 # kernel, busybox, kmod and udev for the kernel test, lintian, mmdebstrap and
 # dpkg-dev for the Debian packages' test, and llvm and lld (llvm-dlltool,
 # llvm-nm, lld-link) for the Windows SDK's import library in Microsoft's
@@ -31,7 +32,7 @@ set -euo pipefail
 tier1=(cmake ninja-build g++ googletest libcli11-dev nlohmann-json3-dev pkgconf mscompress)
 tier2=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
        wine wine64 wine32:i386 xvfb xauth imagemagick python3
-       clang libclang-rt-14-dev
+       clang libclang-rt-14-dev clang-format
        qemu-system-x86 linux-image-amd64 busybox-static kmod udev
        lintian mmdebstrap dpkg-dev llvm lld)
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds every preset and runs all their tests: linux, linux-asan,
-# linux-tsan, win32 and win64 (the Windows ones under Wine, on an Xvfb
-# display of this run's own), then the fuzz targets for a short while and
+# Checks the sources' form (scripts/check-source.sh), builds every preset
+# and runs all their tests: linux, linux-asan, linux-tsan, win32 and win64
+# (the Windows ones under Wine, on an Xvfb display of this run's own), then the fuzz targets for a short while and
 # the check that a crashing fuzz target fails the fuzz run. Pass preset names
 # to run only those presets.
 #
@@ -88,6 +88,8 @@ EOF
 
 failed=()
 no_32bit=
+echo "=== sources"
+scripts/check-source.sh || failed+=(sources)
 for p in "${presets[@]}"; do
   echo "=== $p"
   cmake --preset "$p" >/dev/null

@@ -7,11 +7,10 @@
 # (the SZDD interoperability test). It must succeed, or setup fails.
 # Tier 2, the rest of the test command: the mingw-w64 toolchains, Wine (64-
 # and 32-bit), Xvfb, clang for the fuzzers, clang-format for the sources'
-# form, and QEMU with a
-# kernel, busybox, kmod and udev for the kernel test, lintian, mmdebstrap and
-# dpkg-dev for the Debian packages' test, and llvm and lld (llvm-dlltool,
-# llvm-nm, lld-link) for the Windows SDK's import library in Microsoft's
-# format and its test. A package of this tier
+# form, and QEMU with a kernel, busybox, kmod and udev for the kernel test,
+# lintian, mmdebstrap and dpkg-dev for the Debian packages' test, and llvm
+# and lld (llvm-dlltool, llvm-nm, lld-link) for the Windows SDK's import
+# library in Microsoft's format and its test. A package of this tier
 # that cannot be installed is named with the reason; setup then exits 1 when
 # CI=true and 0 otherwise, so that a developer can still use what is there.
 #

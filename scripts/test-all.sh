@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks the sources' form (scripts/check-source.sh), builds every preset
 # and runs all their tests: linux, linux-asan, linux-tsan, win32 and win64
-# (the Windows ones under Wine, on an Xvfb display of this run's own), then the fuzz targets for a short while and
-# the check that a crashing fuzz target fails the fuzz run. Pass preset names
-# to run only those presets.
+# (the Windows ones under Wine, on an Xvfb display of this run's own), then
+# the fuzz targets for a short while and the check that a crashing fuzz
+# target fails the fuzz run. Pass preset names to run only those presets.
 #
 # A test may be reported skipped for two reasons only: the win32 tests on a
 # kernel that cannot execute 32-bit code, which is found out once and said

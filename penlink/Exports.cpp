@@ -19,7 +19,8 @@
 using namespace penlink;
 
 static_assert(kSearchResultMessage == WM_DEVICE_SEARCH_RESULT && kSearchFound == SEARCH_FOUND &&
-                  kSearchNotFound == SEARCH_NOT_FOUND && kNotFoundAfterSwitch == NOT_FOUND_AFTER_SWITCH &&
+                  kSearchNotFound == SEARCH_NOT_FOUND &&
+                  kNotFoundAfterSwitch == NOT_FOUND_AFTER_SWITCH &&
                   kNotFoundNoDevice == NOT_FOUND_NO_DEVICE,
               "the search result the core posts is the one Penlink.h documents");
 

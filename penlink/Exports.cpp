@@ -164,17 +164,25 @@ ORVANE_ERROR FWUHoldPen(int hold) {
 #ifndef _WIN32
 // The notification targets that stand in for windows.
 
-FWU_TARGET FWUCreateNotifyTarget() { return NotifyTarget::Create(); }
+// FWU_TARGET is the public name of the posix layer's queue.
+namespace {
+NotifyQueue* QueueOf(FWU_TARGET target) { return reinterpret_cast<NotifyQueue*>(target); }
+}  // namespace
+
+FWU_TARGET FWUCreateNotifyTarget() { return reinterpret_cast<FWU_TARGET>(NotifyTarget::Create()); }
 
 int FWUWaitNotification(FWU_TARGET target, unsigned int timeoutMs, FWUNOTIFICATION* msg) {
     if (target == nullptr || msg == nullptr) return 0;
-    return NotifyTarget::Wait(target, timeoutMs, *msg) ? 1 : 0;
+    Notification taken{};
+    if (!NotifyTarget::Wait(QueueOf(target), timeoutMs, taken)) return 0;
+    *msg = FWUNOTIFICATION{taken.message, taken.wParam, taken.lParam};
+    return 1;
 }
 
 void FWUDestroyNotifyTarget(FWU_TARGET target) {
     if (target == nullptr) return;
     ForgetTarget(target);
-    NotifyTarget::Destroy(target);
+    NotifyTarget::Destroy(QueueOf(target));
 }
 #endif
 

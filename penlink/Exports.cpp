@@ -18,7 +18,8 @@
 
 using namespace penlink;
 
-static_assert(kSearchFound == SEARCH_FOUND && kSearchNotFound == SEARCH_NOT_FOUND &&
+static_assert(kSearchResultMessage == WM_DEVICE_SEARCH_RESULT && kSearchFound == SEARCH_FOUND &&
+                  kSearchNotFound == SEARCH_NOT_FOUND &&
                   kNotFoundAfterSwitch == NOT_FOUND_AFTER_SWITCH &&
                   kNotFoundNoDevice == NOT_FOUND_NO_DEVICE,
               "the search result the core posts is the one Penlink.h documents");
@@ -39,8 +40,20 @@ ORVANE_ERROR ToError(Result result) {
         case Result::ModeChangeFailed: return ORVANE_ERROR_MODE_CHANGE_FAILED;
         case Result::Timeout: return ORVANE_ERROR_TIMEOUT;
         case Result::RequestFailed: return ORVANE_ERROR_REQUEST_FAILED;
+        // A call refused at the gate is told apart from the others by the
+        // log line only: callers know 8 as "the library would not do it now".
+        case Result::Busy: return ORVANE_ERROR_MODE_CHANGE_FAILED;
     }
     return ORVANE_ERROR_MODE_CHANGE_FAILED;
+}
+
+// Runs call inside the gate named name and maps its Result; a call refused
+// at the gate maps Result::Busy.
+template <typename Call>
+ORVANE_ERROR Gated(const char* name, Call call) {
+    const ExportGate gate(name);
+    const Result admitted = gate.Admission();
+    return ToError(admitted == Result::Ok ? call() : admitted);
 }
 
 // Copies the core's record into the public one, reserved words zero.
@@ -60,12 +73,12 @@ void CopyInfo(const PenInfo& from, tagFWUDEVICEINFO* to) {
 ORVANE_ERROR IdentifyExport(const char* name, bool updateMode, tagFWUDEVICEINFO* pInfo) {
     if (pInfo == nullptr) return ORVANE_ERROR_READ_FAILED;
     *pInfo = tagFWUDEVICEINFO{};
-    const ExportGate gate(name);
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    PenInfo info;
-    const Result result = IdentifyDevice(updateMode, info);
-    CopyInfo(info, pInfo);
-    return ToError(result);
+    return Gated(name, [&] {
+        PenInfo info;
+        const Result result = IdentifyDevice(updateMode, info);
+        CopyInfo(info, pInfo);
+        return result;
+    });
 }
 
 }  // namespace
@@ -73,18 +86,14 @@ ORVANE_ERROR IdentifyExport(const char* name, bool updateMode, tagFWUDEVICEINFO*
 // The six calls.
 
 ORVANE_ERROR FWUInit() {
-    const ExportGate gate("FWUInit");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    return ToError(Init());
+    return Gated("FWUInit", [&] { return Init(); });
 }
 
 ORVANE_ERROR FWUOpenDevice(FWU_TARGET hWnd) {
 #ifdef PENLINK_EMULATED_LIBRARY
     HoldOpeningForTests();
 #endif
-    const ExportGate gate("FWUOpenDevice");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    return ToError(OpenDevice(static_cast<void*>(hWnd)));
+    return Gated("FWUOpenDevice", [&] { return OpenDevice(static_cast<void*>(hWnd)); });
 }
 
 ORVANE_ERROR FWUGetDeviceInfo(tagFWUDEVICEINFO* pInfo) {
@@ -94,36 +103,29 @@ ORVANE_ERROR FWUGetDeviceInfo(tagFWUDEVICEINFO* pInfo) {
 }
 
 ORVANE_ERROR FWUStartFirmwareUpdate() {
-    const ExportGate gate("FWUStartFirmwareUpdate");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    return ToError(StartFirmwareUpdate());
+    return Gated("FWUStartFirmwareUpdate", [&] { return StartFirmwareUpdate(); });
 }
 
 ORVANE_ERROR FWUSendFirmware(unsigned char* pImage, int nLength) {
-    const ExportGate gate("FWUSendFirmware");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    return ToError(SendFirmwareWithProgress(pImage, nLength));
+    return Gated("FWUSendFirmware", [&] { return SendFirmwareWithProgress(pImage, nLength); });
 }
 
 ORVANE_ERROR FWUCloseDevice() {
-    const ExportGate gate("FWUCloseDevice");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    return ToError(CloseDevice());
+    return Gated("FWUCloseDevice", [&] { return CloseDevice(); });
 }
 
 // The calls beyond the six: progress, identification without switching and
 // the list of matching interfaces.
 
 ORVANE_ERROR FWUSetProgressCallback(FWU_PROGRESS_CALLBACK callback, void* context) {
-    const ExportGate gate("FWUSetProgressCallback");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
     BlockSentCallback onBlock;
     if (callback != nullptr) {
         onBlock = [callback, context](uint32_t sent, uint32_t total) {
             callback(context, sent, total);
         };
     }
-    return ToError(SetProgressCallback(std::move(onBlock)));
+    return Gated("FWUSetProgressCallback",
+                 [&] { return SetProgressCallback(std::move(onBlock)); });
 }
 
 ORVANE_ERROR FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo) {
@@ -152,31 +154,35 @@ ORVANE_ERROR FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context) {
 }
 
 ORVANE_ERROR FWUSelectDevice(const char* pszLocation) {
-    const ExportGate gate("FWUSelectDevice");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    return ToError(SelectLocation(pszLocation));
+    return Gated("FWUSelectDevice", [&] { return SelectLocation(pszLocation); });
 }
 
 ORVANE_ERROR FWUHoldPen(int hold) {
-    const ExportGate gate("FWUHoldPen");
-    if (!gate.Entered()) return ORVANE_ERROR_MODE_CHANGE_FAILED;
-    return ToError(HoldPen(hold != 0));
+    return Gated("FWUHoldPen", [&] { return HoldPen(hold != 0); });
 }
 
 #ifndef _WIN32
 // The notification targets that stand in for windows.
 
-FWU_TARGET FWUCreateNotifyTarget() { return NotifyTarget::Create(); }
+// FWU_TARGET is the public name of the posix layer's queue.
+namespace {
+NotifyQueue* QueueOf(FWU_TARGET target) { return reinterpret_cast<NotifyQueue*>(target); }
+}  // namespace
+
+FWU_TARGET FWUCreateNotifyTarget() { return reinterpret_cast<FWU_TARGET>(NotifyTarget::Create()); }
 
 int FWUWaitNotification(FWU_TARGET target, unsigned int timeoutMs, FWUNOTIFICATION* msg) {
     if (target == nullptr || msg == nullptr) return 0;
-    return NotifyTarget::Wait(target, timeoutMs, *msg) ? 1 : 0;
+    Notification taken{};
+    if (!NotifyTarget::Wait(QueueOf(target), timeoutMs, taken)) return 0;
+    *msg = FWUNOTIFICATION{taken.message, taken.wParam, taken.lParam};
+    return 1;
 }
 
 void FWUDestroyNotifyTarget(FWU_TARGET target) {
     if (target == nullptr) return;
     ForgetTarget(target);
-    NotifyTarget::Destroy(target);
+    NotifyTarget::Destroy(QueueOf(target));
 }
 #endif
 

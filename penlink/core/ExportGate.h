@@ -9,6 +9,8 @@
 
 #include <atomic>
 
+#include "Result.h"
+
 namespace penlink {
 
 class ExportGate {
@@ -23,8 +25,9 @@ public:
     ExportGate(const ExportGate&) = delete;
     ExportGate& operator=(const ExportGate&) = delete;
 
-    // True when this call may go on.
-    bool Entered() const { return m_entered; }
+    // Result::Ok when this call may go on; Result::Busy when another call
+    // held the gate (Exports.cpp turns it into the caller's error code).
+    Result Admission() const { return m_entered ? Result::Ok : Result::Busy; }
 
     // At library unload: closes the gate for good when no call holds it, so
     // that no call can start on what the unload frees, and returns true.

@@ -54,6 +54,16 @@ void SetSearchLocation(std::string location) {
     g_FWUState.strSearchLocation = std::move(location);
 }
 
+BlockSentCallback ProgressCallback() {
+    std::lock_guard<std::mutex> lock(g_FWUState.progressMutex);
+    return g_FWUState.progress;
+}
+
+void SetProgress(BlockSentCallback callback) {
+    std::lock_guard<std::mutex> lock(g_FWUState.progressMutex);
+    g_FWUState.progress = std::move(callback);
+}
+
 void ResetLibrary() {
     Search().Stop(true);
     DestroyDevice();

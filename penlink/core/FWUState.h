@@ -35,6 +35,10 @@ struct FWUState {
     std::string strChosenLocation;
     std::string strSearchLocation;
     std::mutex locationMutex;
+    // The progress callback FWUSendFirmware calls after each block
+    // (FWUSetProgressCallback; FWUInit keeps it), under progressMutex.
+    BlockSentCallback progress;
+    std::mutex progressMutex;
 };
 
 extern FWUState g_FWUState;
@@ -53,6 +57,10 @@ std::string ChosenLocation();
 void SetChosenLocation(std::string location);
 std::string SearchLocation();
 void SetSearchLocation(std::string location);
+
+// A copy of the progress callback and a change of it, under its lock.
+BlockSentCallback ProgressCallback();
+void SetProgress(BlockSentCallback callback);
 
 // Back to the state of a freshly loaded library: a running search is
 // abandoned, the device object destroyed, everything cleared, FWUInit not

@@ -45,8 +45,6 @@ public:
     // the vendor. Unused (zero) entries never match.
     bool Matches(uint16_t vendorId, uint16_t productId) const;
 
-    bool IsOpen() const { return hDevice != nullptr; }
-
     HidCaps Caps;
     // Set before Open: only the interface at this location matches (empty:
     // any). Filled by the walk: the matched interface's location (empty where

@@ -1,6 +1,5 @@
 #include "Library.h"
 
-#include <mutex>
 #include <new>
 
 #include "DebugLog.h"
@@ -14,9 +13,6 @@
 namespace penlink {
 
 namespace {
-
-std::mutex g_progressMutex;
-BlockSentCallback g_progress;
 
 // Ends an abandoned search: its object goes, nothing is posted.
 void EndAbandoned() {
@@ -120,13 +116,16 @@ Result OpenDevice(void* target) {
     SetSearchLocation(searchLocation);
     if (opened == Result::Ok) {
         SetIdentity(*device);
-        if (device->RequestUpdateMode() != Result::Ok) {
+        const Result switched = device->RequestUpdateMode();
+        if (switched != Result::Ok) {
+            LogFailure(std::string("the switch to firmware-update mode: ") + ResultName(switched));
             PenClaim().Release();
             return Result::ModeChangeFailed;  // the object stays for inspection
         }
         state.bSwitchRequested.store(true);
     } else if (opened != Result::DeviceNotFound || heldElsewhere ||
                UpdateModePenHeldElsewhere(searchLocation)) {
+        LogFailure(std::string("opening the pen in normal mode: ") + ResultName(opened));
         DestroyDevice();
         PenClaim().Release();
         return Result::ModeChangeFailed;
@@ -225,17 +224,11 @@ Result SendFirmware(const uint8_t* pImage, int nLength, const BlockSentCallback&
 }
 
 Result SendFirmwareWithProgress(const uint8_t* pImage, int nLength) {
-    BlockSentCallback callback;
-    {
-        std::lock_guard<std::mutex> lock(g_progressMutex);
-        callback = g_progress;
-    }
-    return SendFirmware(pImage, nLength, callback);
+    return SendFirmware(pImage, nLength, ProgressCallback());
 }
 
 Result SetProgressCallback(BlockSentCallback callback) {
-    std::lock_guard<std::mutex> lock(g_progressMutex);
-    g_progress = std::move(callback);
+    SetProgress(std::move(callback));
     return Result::Ok;
 }
 

@@ -39,7 +39,7 @@ public:
     // Writes one whole output report that starts with the count command
     // bytes, zero after them. Returns true when written; false when the write
     // failed, or the report is shorter than count bytes or longer than the
-    // report buffer (LastWriteStatus says why).
+    // report buffer.
     bool WriteReport(size_t count, const uint8_t* bytes);
 
     // Starts the reply reader and waits for the identity block, at most the
@@ -74,8 +74,6 @@ public:
     // is called on this thread after each block.
     Result SendImage(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock = {});
 
-    IoStatus LastWriteStatus() const { return m_lastWrite; }
-
     // What the pen told in the object's mode: in normal mode its identity
     // (dwUpdateModeVersion zero), in firmware-update mode its loader version
     // only. Any thread that owns the object.
@@ -98,6 +96,8 @@ private:
     bool ReadInput(uint8_t* buffer, size_t& got, unsigned timeoutMs, const char* what);
     Result ReadAck(const uint8_t (&ack)[2], unsigned timeoutMs, const char* what);
 
+    // How the last write ended: RequestUpdateMode takes a pen that stopped
+    // during the switch command for one that switched.
     IoStatus m_lastWrite = IoStatus::Ok;
     std::mutex m_replyMutex;
     std::condition_variable m_replyChanged;

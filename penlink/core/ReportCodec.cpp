@@ -46,7 +46,9 @@ bool ParseNormalIdentity(const uint8_t* bytes, size_t count, NormalIdentity& id)
     if (count < kIdentityBlockLength + 1) return false;
     for (size_t pos = 0; pos + kIdentityBlockLength <= count; ++pos) {
         const uint8_t* b = bytes + pos;
-        if (b[0] != 0x00 || b[1] != 0x80 || b[2] != 0xA9) continue;
+        if (!std::equal(std::begin(kIdentityBlockStart), std::end(kIdentityBlockStart), b)) {
+            continue;
+        }
         NormalIdentity found;
         found.productCode = b[3];
         found.firmwareVersion = PackVersion(b[4], b[5]);
@@ -64,7 +66,8 @@ bool ParseNormalIdentity(const uint8_t* bytes, size_t count, NormalIdentity& id)
 }
 
 bool ParseUpdateIdentity(const uint8_t* bytes, size_t count, uint32_t& version) {
-    if (count < 7 || bytes[0] != 0x00 || bytes[1] != 0x01 || bytes[2] != 0x80 || bytes[3] != 0x93) {
+    if (count < 7 ||
+        !std::equal(std::begin(kUpdateIdentityStart), std::end(kUpdateIdentityStart), bytes)) {
         return false;
     }
     version = PackVersion(bytes[5], bytes[6]);

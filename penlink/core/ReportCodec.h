@@ -31,6 +31,11 @@ inline constexpr uint8_t kCmdImageBlock[] = {0x00, 0x02, 0x02};
 inline constexpr uint8_t kStartAck[2] = {0x01, 0x01};
 inline constexpr uint8_t kImageAck[2] = {0x02, 0x01};
 
+// The first bytes of the normal-mode identity block, and of the update-mode
+// identity reply.
+inline constexpr uint8_t kIdentityBlockStart[3] = {0x00, 0x80, 0xA9};
+inline constexpr uint8_t kUpdateIdentityStart[4] = {0x00, 0x01, 0x80, 0x93};
+
 // Packs a version: major in bits 31-24, minor in bits 23-16.
 constexpr uint32_t PackVersion(uint8_t major, uint8_t minor) {
     return (static_cast<uint32_t>(major) * 256u + minor) << 16;
@@ -69,12 +74,12 @@ bool BuildImageBlockReport(uint8_t* report, size_t length, uint32_t offset, cons
                            size_t blockLength);
 
 // Looks for the identity block in count bytes of a normal-mode input report:
-// at least 12 bytes, first position where 00 80 A9 starts and the whole block
-// lies within them; applies the legacy swap rule. Returns true with id filled,
+// at least 12 bytes, first position where kIdentityBlockStart starts and the
+// whole block lies within them; applies the legacy swap rule. Returns true with id filled,
 // or false leaving id untouched. Any thread.
 bool ParseNormalIdentity(const uint8_t* bytes, size_t count, NormalIdentity& id);
 
-// Recognises the update-mode identity reply (00 01 80 93 at the start, at
+// Recognises the update-mode identity reply (kUpdateIdentityStart first, at
 // least 7 bytes). Returns true with version set from bytes 5 and 6, or false
 // leaving version untouched. Any thread.
 bool ParseUpdateIdentity(const uint8_t* bytes, size_t count, uint32_t& version);

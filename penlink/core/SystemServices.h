@@ -17,8 +17,10 @@
 
 namespace penlink {
 
-// wParam and lParam of the search result message (the public header's
-// SEARCH_* and NOT_FOUND_* values; Exports.cpp checks that they agree).
+// The search result message, its wParam and its lParam (the public header's
+// WM_DEVICE_SEARCH_RESULT, SEARCH_* and NOT_FOUND_* values; Exports.cpp
+// checks that they agree).
+constexpr unsigned kSearchResultMessage = 0x0501;
 constexpr uintptr_t kSearchFound = 1;
 constexpr uintptr_t kSearchNotFound = 2;
 constexpr intptr_t kNotFoundAfterSwitch = 1;

@@ -7,10 +7,14 @@
 #include <new>
 #include <set>
 
-struct FWUNotifyTarget {
+#include "core/SystemServices.h"
+
+namespace penlink {
+
+struct NotifyQueue {
     std::mutex mutex;
     std::condition_variable arrived;
-    std::deque<FWUNOTIFICATION> queue;
+    std::deque<Notification> queue;
     unsigned waiters = 0;
     bool destroyed = false;
 };
@@ -20,17 +24,15 @@ namespace {
 // Targets that exist; delivery looks a target up here first, so that a target
 // destroyed while a search still holds its address is never touched.
 std::mutex g_targetsMutex;
-std::set<FWUNotifyTarget*>& LiveTargets() {
-    static std::set<FWUNotifyTarget*> targets;
+std::set<NotifyQueue*>& LiveTargets() {
+    static std::set<NotifyQueue*> targets;
     return targets;
 }
 
 }  // namespace
 
-namespace penlink {
-
-FWUNotifyTarget* NotifyTarget::Create() {
-    auto* target = new (std::nothrow) FWUNotifyTarget;
+NotifyQueue* NotifyTarget::Create() {
+    auto* target = new (std::nothrow) NotifyQueue;
     if (target == nullptr) return nullptr;
     try {
         std::lock_guard<std::mutex> lock(g_targetsMutex);
@@ -42,7 +44,7 @@ FWUNotifyTarget* NotifyTarget::Create() {
     return target;
 }
 
-bool NotifyTarget::Wait(FWUNotifyTarget* target, unsigned timeoutMs, FWUNOTIFICATION& msg) {
+bool NotifyTarget::Wait(NotifyQueue* target, unsigned timeoutMs, Notification& msg) {
     std::unique_lock<std::mutex> lock(target->mutex, std::defer_lock);
     {
         // Registered as a waiter before the list lets go, so that a destroyer
@@ -66,7 +68,7 @@ bool NotifyTarget::Wait(FWUNotifyTarget* target, unsigned timeoutMs, FWUNOTIFICA
     return taken;
 }
 
-void NotifyTarget::Destroy(FWUNotifyTarget* target) {
+void NotifyTarget::Destroy(NotifyQueue* target) {
     bool freeNow = false;
     {
         std::lock_guard<std::mutex> listLock(g_targetsMutex);
@@ -83,14 +85,14 @@ void NotifyTarget::Destroy(FWUNotifyTarget* target) {
 
 bool NotifyTarget::Post(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) {
     std::lock_guard<std::mutex> lock(g_targetsMutex);
-    auto* t = static_cast<FWUNotifyTarget*>(target);
+    auto* t = static_cast<NotifyQueue*>(target);
     if (t == nullptr || LiveTargets().count(t) == 0) {
         err = {"PostSearchResult: no such target", 0};
         return false;
     }
     {
         std::lock_guard<std::mutex> queueLock(t->mutex);
-        t->queue.push_back({WM_DEVICE_SEARCH_RESULT, wParam, lParam});
+        t->queue.push_back({kSearchResultMessage, wParam, lParam});
     }
     t->arrived.notify_all();
     return true;

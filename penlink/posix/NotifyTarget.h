@@ -9,28 +9,38 @@
 
 #include <cstdint>
 
-#include "Penlink.h"
 #include "core/SysError.h"
 
 namespace penlink {
 
+// A target's queue (Exports.cpp hands it out as the public FWU_TARGET).
+struct NotifyQueue;
+
+// One delivered message: the same values as the window message would carry
+// (Exports.cpp copies it into the public FWUNOTIFICATION).
+struct Notification {
+    unsigned message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+
 class NotifyTarget {
 public:
     // Makes a target. Returns null when out of memory. Any thread.
-    static FWUNotifyTarget* Create();
+    static NotifyQueue* Create();
 
     // Waits up to timeoutMs for the next message on target and takes it off
     // the queue. Returns true with msg filled; false on time-out, when the
     // target is destroyed meanwhile (at once) or was destroyed before, msg
     // then untouched. Any thread; several may wait.
-    static bool Wait(FWUNotifyTarget* target, unsigned timeoutMs, FWUNOTIFICATION& msg);
+    static bool Wait(NotifyQueue* target, unsigned timeoutMs, Notification& msg);
 
     // Marks target destroyed, wakes its waiters and frees it when none is
     // left. Returns at once; a target already destroyed is ignored. Any
     // thread.
-    static void Destroy(FWUNotifyTarget* target);
+    static void Destroy(NotifyQueue* target);
 
-    // Queues WM_DEVICE_SEARCH_RESULT with wParam and lParam on target.
+    // Queues the search result message (kSearchResultMessage) with wParam and lParam on target.
     // Returns false with err filled when target is not a live target. Any
     // thread.
     static bool Post(void* target, uintptr_t wParam, intptr_t lParam, SysError& err);

@@ -4,7 +4,6 @@
 
 #include <atomic>
 
-#include "Penlink.h"
 #include "WinPenLock.h"
 
 namespace {
@@ -35,7 +34,7 @@ void WindowsServices::DebugOutput(const std::u16string& text) {
 
 bool WindowsServices::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
                                        SysError& err) {
-    if (PostMessageW(static_cast<HWND>(target), WM_DEVICE_SEARCH_RESULT,
+    if (PostMessageW(static_cast<HWND>(target), kSearchResultMessage,
                      static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam))) {
         return true;
     }

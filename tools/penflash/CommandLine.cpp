@@ -5,7 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "PenflashVersion.h"
-#include "emulator/EmulatorScenario.h"
+#include "emulator/Emulation.h"
 
 namespace penflash {
 
@@ -40,7 +40,7 @@ CommonOptions AddCommonOptions(CLI::App& command, Options& options) {
         "--emulate", options.emulate,
         "Run against the emulated pen in this process, in the given scenario");
     emulate->type_name("SCENARIO")->check(
-        CLI::IsMember(penlink::emulator::ScenarioNames()) | ReplayScenario());
+        CLI::IsMember(penlink::emulator::Emulation::ScenarioNames()) | ReplayScenario());
     CommonOptions added;
     added.emulate = emulate;
     added.transcript = command.add_option(

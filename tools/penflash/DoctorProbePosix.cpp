@@ -13,7 +13,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/PenlinkConfig.h"
+#include "PenIds.h"
 
 namespace penflash {
 
@@ -86,9 +86,9 @@ std::vector<RuleFile> FindRules(const std::vector<std::string>& dirs) {
             std::ifstream in(dir + "/" + name, std::ios::binary);
             const std::string text{std::istreambuf_iterator<char>(in),
                                    std::istreambuf_iterator<char>()};
-            RuleFile rule = RuleModesIn(text, penlink::config::kVendorIds[0],
-                                        penlink::config::kNormalModeProductIds[0],
-                                        penlink::config::kUpdateModeProductIds[0]);
+            RuleFile rule = RuleModesIn(text, penlink::kPenVendorId,
+                                        penlink::kPenNormalModeProductId,
+                                        penlink::kPenUpdateModeProductId);
             if (!rule.normalMode && !rule.updateMode) continue;
             rule.path = dir + "/" + name;
             rules.push_back(rule);

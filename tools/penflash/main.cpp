@@ -18,13 +18,12 @@
 #include "CommandLine.h"
 #include "DeviceCommands.h"
 #include "DoctorCommand.h"
-#include "EmulatorSession.h"
 #include "FileBytes.h"
 #include "Interrupt.h"
-#include "RecordSession.h"
 #include "RunReport.h"
 #include "Terminal.h"
 #include "UpdateCommand.h"
+#include "emulator/Emulation.h"
 
 namespace penflash {
 extern const unsigned char kBuiltinImage[];
@@ -117,7 +116,7 @@ int main(int argc, char** argv) {
     Terminal terminal(options.json ? stderr : stdout);
     const Interrupt interrupt;
 
-    EmulatorSession emulator;
+    penlink::emulator::Emulation emulation;
     std::optional<UpdateCommand> update;
     if (options.action == Action::Update) {
         update.emplace(options, terminal, interrupt, kBuiltinImage, kBuiltinImageSize);
@@ -143,8 +142,8 @@ int main(int argc, char** argv) {
             return Finish(Refusal(options, terminal, ExitCode::Failure, error, "transcript"),
                           options);
         }
-        if (!emulator.Start(options.emulate, transcript, options.emulatePens,
-                            options.emulateChosenOnly ? options.pen : std::string(), error)) {
+        if (!emulation.Emulate(options.emulate, transcript, options.emulatePens,
+                               options.emulateChosenOnly ? options.pen : std::string(), error)) {
             return Finish(Refusal(options, terminal, ExitCode::Failure, error, "emulator"),
                           options);
         }
@@ -155,7 +154,6 @@ int main(int argc, char** argv) {
                           : "Emulated pen, scenario \"" + options.emulate + "\".");
     }
 
-    RecordSession recording;
     if (!options.record.empty()) {
         if (!options.imagePath.empty() && IsSameFile(options.record, options.imagePath)) {
             return Finish(Refusal(options, terminal, ExitCode::Usage,
@@ -165,7 +163,7 @@ int main(int argc, char** argv) {
                           options);
         }
         std::string error;
-        if (!recording.Start(options.record, error)) {
+        if (!emulation.Record(options.record, error)) {
             return Finish(Refusal(options, terminal, ExitCode::Failure, error, "record"), options);
         }
         if (update) update->SetRecording(options.record);
@@ -190,7 +188,7 @@ int main(int argc, char** argv) {
                            ? ShowDeviceInfo(terminal, interrupt, options.pen)
                            : update->Run();
     if (!options.emulate.empty()) report.SetEmulated(options.emulate);
-    const std::vector<std::string> violations = emulator.Violations();
+    const std::vector<std::string> violations = emulation.Violations();
     for (const std::string& violation : violations) {
         std::fprintf(stderr, "penflash: the emulated pen saw a protocol violation: %s\n",
                      violation.c_str());
@@ -201,7 +199,7 @@ int main(int argc, char** argv) {
         report.SetExit(ExitCode::Failure);
         report.SetError({"the run differs from the recording", "replay", std::nullopt, ""});
     }
-    if (const int error = recording.WriteError(); error != 0) {
+    if (const int error = emulation.RecordingError(); error != 0) {
         const std::string why =
             std::string("the recording could not be written completely: ") + std::strerror(error);
         terminal.Line("penflash: " + why + ".");
@@ -210,7 +208,7 @@ int main(int argc, char** argv) {
             report.SetError({why, "record", error, ""});
         }
     }
-    if (const int error = emulator.TranscriptError(); error != 0) {
+    if (const int error = emulation.TranscriptError(); error != 0) {
         const std::string why =
             std::string("the transcript could not be written completely: ") + std::strerror(error);
         terminal.Line("penflash: " + why + ".");

@@ -2,7 +2,8 @@
 //
 // STAND-IN VALUES. The device maker's own identifiers are not known to us:
 // vendor ID 0x1209 with product IDs from its test range stand in for them.
-// Replace the values here, and in udev/70-penlink.rules, together.
+// Replace the values here only: the build makes the udev rule from them
+// (penlink/udev/MakeUdevRule.cmake).
 // A table entry of 0 is unused and never matches anything.
 #ifndef PENLINK_PENLINKCONFIG_H
 #define PENLINK_PENLINKCONFIG_H

@@ -27,7 +27,9 @@ RecordingConnection::~RecordingConnection() {
 
 IoStatus RecordingConnection::Write(const uint8_t* report, size_t length, unsigned timeoutMs,
                                     SysError& err) {
-    m_bus.Line("OUT " + HexBytes(report, length));
+    // A null or empty report is the connection's to refuse; there is
+    // nothing to write down.
+    if (report != nullptr && length != 0) m_bus.Line("OUT " + HexBytes(report, length));
     const IoStatus status = m_inner->Write(report, length, timeoutMs, err);
     if (status != IoStatus::Ok) m_bus.Event(Failure("write", status, err));
     return status;

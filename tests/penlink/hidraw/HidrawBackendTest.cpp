@@ -1,12 +1,15 @@
-// What is hidraw's own beyond the seam's contract (HidrawContractTest.cpp):
-// sysfs parsing on fake trees (SysfsTree), the log of a denied open, the
-// report descriptor deciding how reads are framed, write time limits and the
-// errno table.
-#include "SysfsTree.h"
+// The hidraw backend against sysfs and /dev trees made in a temporary
+// directory (laid out as the kernel does: class/hidraw/hidrawN/device is a
+// link into the USB device's tree), and its connections against sockets and
+// FIFOs standing in for device nodes: the seam's contract (HidContract.h),
+// then what is hidraw's own.
+#include "HidContract.h"
 #include "core/SystemServices.h"
+#include "hidraw/HidrawBackend.h"
 #include "hidraw/HidrawConnection.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,8 +18,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 namespace penlink {
@@ -26,12 +31,71 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
 
-const Bytes& kVendorDescriptor = SysfsTree::VendorDescriptor();
+// 32-byte input and 16-byte output report, no report IDs.
+const Bytes kVendorDescriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08,
+                                 0x95, 0x20, 0x81, 0x02, 0x95, 0x10, 0x91, 0x02, 0xC0};
+
+std::string Uevent(const char* hidId) {
+    return std::string("DRIVER=hid-generic\n") + hidId +
+           "\nHID_NAME=Test Pen\nHID_PHYS=usb-1/input0\n";
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class SysfsTree {
+public:
+    SysfsTree() {
+        char pattern[] = "/tmp/penlink-hidraw-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        if (made == nullptr) std::abort();
+        m_root = made;
+        fs::permissions(m_root, fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+        fs::create_directories(Sys() / "class" / "hidraw");
+        fs::create_directories(Dev());
+    }
+    ~SysfsTree() {
+        std::error_code ignored;
+        fs::remove_all(m_root, ignored);
+    }
+
+    fs::path Sys() const { return m_root / "sys"; }
+    fs::path Dev() const { return m_root / "dev"; }
+
+    // Adds hidrawN: its HID device directory (under a USB device with
+    // bcdDevice 0x0112) with uevent and report_descriptor, the class entry
+    // linking to it, and a FIFO as its node. Returns the HID device directory.
+    fs::path AddDevice(unsigned n, const std::string& uevent, const Bytes& descriptor) {
+        const std::string usb = "1-" + std::to_string(n);
+        const fs::path usbDevice = Sys() / "devices" / "usb1" / usb;
+        const fs::path hid = usbDevice / (usb + ":1.0") / "0003:1209:0001.0001";
+        fs::create_directories(hid);
+        WriteFile(usbDevice / "bcdDevice", "0112\n");
+        WriteFile(hid / "uevent", uevent);
+        WriteFile(hid / "report_descriptor", std::string(descriptor.begin(), descriptor.end()));
+        const fs::path entry = Sys() / "class" / "hidraw" / Name(n);
+        fs::create_directories(entry);
+        fs::create_directory_symlink(hid, entry / "device");
+        if (mkfifo(Node(n).c_str(), 0600) != 0) std::abort();
+        return hid;
+    }
+
+    static std::string Name(unsigned n) { return "hidraw" + std::to_string(n); }
+    std::string Node(unsigned n) const { return (Dev() / Name(n)).string(); }
+
+    HidrawBackend Backend() const { return HidrawBackend(Sys().string(), Dev().string()); }
+
+private:
+    fs::path m_root;
+};
 
 TEST(HidrawList, ListsNodesInNumberOrder) {
     SysfsTree tree;
     for (unsigned n : {10u, 2u, 0u})
-        tree.AddDevice(n, SysfsTree::Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
+        tree.AddDevice(n, Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
     fs::create_directories(tree.Sys() / "class" / "hidraw" / "hidrawX");
     fs::create_directories(tree.Sys() / "class" / "hidraw" / "other");
 
@@ -53,7 +117,7 @@ TEST(HidrawList, MissingClassIsAnEmptyListAndAnUnreadableOneAnError) {
     EXPECT_TRUE(tree.Backend().ListInterfaces(list, err));
     EXPECT_TRUE(list.empty());
 
-    SysfsTree::WriteFile(tree.Sys() / "class" / "hidraw", "not a directory");
+    WriteFile(tree.Sys() / "class" / "hidraw", "not a directory");
     list = {{"stale", true}};
     EXPECT_FALSE(tree.Backend().ListInterfaces(list, err));
     EXPECT_TRUE(list.empty());
@@ -63,12 +127,12 @@ TEST(HidrawList, MissingClassIsAnEmptyListAndAnUnreadableOneAnError) {
 
 TEST(HidrawProbe, ReadsIdsReleaseAndReportLengths) {
     SysfsTree tree;
-    tree.AddDevice(0, SysfsTree::Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
+    tree.AddDevice(0, Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
     // A foreign vendor with the pen's product ID, lower-case hex: the probe
     // reports what is there; matching is not its business.
-    tree.AddDevice(1, SysfsTree::Uevent("HID_ID=0003:0000abcd:00000002"), kVendorDescriptor);
+    tree.AddDevice(1, Uevent("HID_ID=0003:0000abcd:00000002"), kVendorDescriptor);
     // Bluetooth: no USB release number to read.
-    tree.AddDevice(2, SysfsTree::Uevent("HID_ID=0005:00001209:00000002"), kVendorDescriptor);
+    tree.AddDevice(2, Uevent("HID_ID=0005:00001209:00000002"), kVendorDescriptor);
     // Locations: the USB port without the interface; a uhid device's own
     // name, kept whole; none.
     tree.AddDevice(3, "HID_ID=0003:00001209:00000001\nHID_PHYS=usb-0000:00:14.0-1.2/input12\n",
@@ -103,14 +167,12 @@ TEST(HidrawProbe, ReadsIdsReleaseAndReportLengths) {
 
 TEST(HidrawProbe, MissingNodeFailsTheOpenStep) {
     SysfsTree tree;
-    tree.AddDevice(4, SysfsTree::Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
+    tree.AddDevice(4, Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
     fs::remove(tree.Node(4));
 
     HidProbe probe;
     SysError err;
     EXPECT_EQ(tree.Backend().Probe(tree.Node(4), probe, err), ProbeStatus::OpenFailed);
-    EXPECT_EQ(err.code, ENOENT);
-    EXPECT_EQ(tree.Backend().Open(tree.Node(4), err), nullptr);
     EXPECT_EQ(err.code, ENOENT);
 
     err = {};
@@ -140,7 +202,7 @@ TEST(HidrawProbe, UnreadableOrMalformedUeventFailsTheAttributesStep) {
         if (c.uevent == nullptr) {
             fs::remove(hid / "uevent");
         } else {
-            SysfsTree::WriteFile(hid / "uevent", c.uevent);
+            WriteFile(hid / "uevent", c.uevent);
         }
         HidProbe probe;
         SysError err;
@@ -152,20 +214,20 @@ TEST(HidrawProbe, UnreadableOrMalformedUeventFailsTheAttributesStep) {
 TEST(HidrawProbe, BadOrMissingDescriptorFailsTheCapsStep) {
     SysfsTree tree;
     const fs::path hid =
-        tree.AddDevice(0, SysfsTree::Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
+        tree.AddDevice(0, Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
     HidrawBackend backend = tree.Backend();
     HidProbe probe;
     SysError err;
 
     // Cut inside the last item but one.
-    SysfsTree::WriteFile(hid / "report_descriptor",
+    WriteFile(hid / "report_descriptor",
               std::string(kVendorDescriptor.begin(), kVendorDescriptor.end() - 2));
     EXPECT_EQ(backend.Probe(tree.Node(0), probe, err), ProbeStatus::CapsFailed);
     EXPECT_EQ(err.code, EINVAL);
     EXPECT_NE(err.call.find("past the end"), std::string::npos) << err.call;
 
     // Longer than any descriptor the kernel accepts.
-    SysfsTree::WriteFile(hid / "report_descriptor", std::string(4097, '\0'));
+    WriteFile(hid / "report_descriptor", std::string(4097, '\0'));
     EXPECT_EQ(backend.Probe(tree.Node(0), probe, err), ProbeStatus::CapsFailed);
     EXPECT_EQ(err.call, "read");
     EXPECT_EQ(err.code, EFBIG);
@@ -201,7 +263,7 @@ public:
 
 TEST(HidrawOpen, PermissionDeniedIsLogged) {
     SysfsTree tree;
-    tree.AddDevice(0, SysfsTree::Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
+    tree.AddDevice(0, Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
     const std::string node = tree.Node(0);
 
     // Root passes every permission check, so a child drops to nobody first.
@@ -233,52 +295,78 @@ TEST(HidrawOpen, PermissionDeniedIsLogged) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened, 2: wrong error, 3: not logged";
 }
 
-// A connection over one end of a packet socket pair; the test plays the
-// device at the other end. Packets keep report boundaries as hidraw does.
-class Connection : public ::testing::Test {
-protected:
-    void SetUp() override { Adopt(true); }
-
-    void Adopt(bool numberedReports) {
+// The device at the other end of a packet socket pair, which keeps report
+// boundaries as hidraw does; kNumbered says whether it numbers its reports
+// (otherwise hidraw reads its data bytes only).
+template <bool kNumbered>
+class HidrawSubject {
+public:
+    HidrawSubject() {
+        signal(SIGPIPE, SIG_IGN);
+        m_tree.AddDevice(0, Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
+    }
+    HidBackend& Backend() { return m_backend; }
+    std::string PresentPath() { return m_tree.Node(0); }
+    std::string MissingPath() { return m_tree.Node(9); }
+    const char* MissingCall(bool opening) { return opening ? "open" : "stat"; }
+    std::unique_ptr<HidConnection> Connect() {
         int fds[2];
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
+        if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return nullptr;
         m_device = FileDescriptor(fds[1]);
         SysError err;
-        m_conn = HidrawBackend::AdoptDescriptor(FileDescriptor(fds[0]), err, numberedReports);
-        ASSERT_NE(m_conn, nullptr) << err.call;
+        return HidrawBackend::AdoptDescriptor(FileDescriptor(fds[0]), err, kNumbered);
     }
+    bool HasDevice() { return true; }
+    void DeviceSends(const Bytes& report) {
+        const size_t skip = kNumbered ? 0 : 1;
+        ASSERT_EQ(send(m_device.Get(), report.data() + skip, report.size() - skip, 0),
+                  static_cast<ssize_t>(report.size() - skip));
+    }
+    Bytes DeviceReceived() {
+        Bytes report(128);
+        const ssize_t n = recv(m_device.Get(), report.data(), report.size(), MSG_DONTWAIT);
+        report.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return report;
+    }
+    void DeviceLeaves() { m_device.Reset(); }
+    IoStatus GoneStatus() { return IoStatus::DeviceStopped; }
 
+private:
+    SysfsTree m_tree;
+    HidrawBackend m_backend = m_tree.Backend();
     FileDescriptor m_device;
-    std::unique_ptr<HidConnection> m_conn;
 };
 
-TEST_F(Connection, UnnumberedReportsGetTheirIdByteBackWithinCapacity) {
-    Adopt(false);
-    // The data bytes of a 64-byte report, as the kernel hands them out.
-    Bytes data(64, 0x00);
-    data[0] = 0x01;
-    data[1] = 0x80;
-    for (int i = 0; i < 2; ++i) ASSERT_EQ(send(m_device.Get(), data.data(), data.size(), 0), 64);
+using namespace contract;
+INSTANTIATE_TYPED_TEST_SUITE_P(HidrawNumbered, HidContract, HidrawSubject<true>);
+INSTANTIATE_TYPED_TEST_SUITE_P(HidrawUnnumbered, HidContract, HidrawSubject<false>);
+
+TEST(HidrawConnection, UnnumberedReportsGetTheirIdByteBackWithinCapacity) {
+    HidrawSubject<false> device;
+    auto conn = device.Connect();
+    device.DeviceSends({0x00, 0x01, 0x80, 0x93});
+    device.DeviceSends({0x00, 0x01, 0x80, 0x93});
     uint8_t buffer[8];
     size_t got = 0;
     SysError err;
-    ASSERT_EQ(m_conn->Read(buffer, 3, got, 1000, err), IoStatus::Ok);
+    ASSERT_EQ(conn->Read(buffer, 3, got, 1000, err), IoStatus::Ok);
     EXPECT_EQ(Bytes(buffer, buffer + got), (Bytes{0x00, 0x01, 0x80}));
-    ASSERT_EQ(m_conn->Read(buffer, 1, got, 1000, err), IoStatus::Ok);
+    ASSERT_EQ(conn->Read(buffer, 1, got, 1000, err), IoStatus::Ok);
     EXPECT_EQ(Bytes(buffer, buffer + got), Bytes{0x00});
 }
 
-TEST_F(Connection, WriteTimesOutWhenTheDeviceTakesNothing) {
+TEST(HidrawConnection, WriteTimesOutWhenTheDeviceTakesNothing) {
+    HidrawSubject<true> device;
+    auto conn = device.Connect();
     const Bytes report(64, 0xA5);
     SysError err;
     IoStatus status = IoStatus::Ok;
-    int written = 0;
-    for (; written < 100000 && status == IoStatus::Ok; ++written) {
-        status = m_conn->Write(report.data(), report.size(), 0, err);
+    for (int written = 0; written < 100000 && status == IoStatus::Ok; ++written) {
+        status = conn->Write(report.data(), report.size(), 0, err);
     }
     ASSERT_EQ(status, IoStatus::Timeout) << "the socket never filled";
     const auto start = Clock::now();
-    EXPECT_EQ(m_conn->Write(report.data(), report.size(), 60, err), IoStatus::Timeout);
+    EXPECT_EQ(conn->Write(report.data(), report.size(), 60, err), IoStatus::Timeout);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(60));
 }
 
@@ -308,8 +396,8 @@ TEST(HidrawOpen, ReadsCarryTheReportIdWhateverTheDescriptorSays) {
     SysfsTree tree;
     Bytes numbered = kVendorDescriptor;
     numbered.insert(numbered.begin() + 7, {0x85, 0x01});
-    tree.AddDevice(3, SysfsTree::Uevent("HID_ID=0003:00001209:00000002"), numbered);
-    tree.AddDevice(4, SysfsTree::Uevent("HID_ID=0003:00001209:00000002"), kVendorDescriptor);
+    tree.AddDevice(3, Uevent("HID_ID=0003:00001209:00000002"), numbered);
+    tree.AddDevice(4, Uevent("HID_ID=0003:00001209:00000002"), kVendorDescriptor);
     const Bytes report = {0x01, 0x02, 0x04, 0x93};
     for (unsigned n : {3u, 4u}) {
         SCOPED_TRACE(n);

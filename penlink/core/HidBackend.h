@@ -11,9 +11,10 @@
 // every backend):
 //
 // - Nothing throws. Each call reports failure by its result and fills err
-//   only then, with the failing call and its code (GetLastError on Windows, errno on Linux; the emulator
-//   uses Windows' codes): "CreateFileW" 2 or "stat" 2 for a path that names
-//   no device, for example.
+//   only then, with the failing call and its code: GetLastError on Windows,
+//   errno on Linux, Windows' codes in the emulator. A path that names no
+//   device fails with "CreateFileW" and ERROR_FILE_NOT_FOUND, or with "stat"
+//   (probing) or "open" (opening) and ENOENT on hidraw, for example.
 // - Every call may run on any thread, and at the same time as the others:
 //   the search thread lists and probes while a caller enumerates.
 // - A path is whatever ListInterfaces gave, opaque to the core; a path the

@@ -8,25 +8,24 @@
 // - Nothing throws. Each call reports its outcome as an IoStatus; err is
 //   written only for DeviceStopped and Failed, and then names the call that
 //   failed and its code (see SysError.h), so that the cause reaches the log.
-// - Threads: one Write at a time and one Read at a time, a Write and a Read
-//   may run at once on two threads (the reply reader reads while the caller
-//   waits); CancelRead from any thread at any time while the connection
-//   lives. Destruction is the owner's, once no Write runs and no new call
+// - Threads: one Write at a time and one Read at a time; a Write and a
+//   Read may run at once on two threads; CancelRead from any thread at any
+//   time while the connection lives. Destruction is the owner's, once no Write runs and no new call
 //   can start: it ends a Read still waiting on another thread with
 //   Cancelled, waits for it to return, then closes the interface.
 // - Time limits: a Read returns within about timeoutMs (0: only a report
 //   already waiting). A Write returns within about timeoutMs wherever the
 //   platform lets it wait (Windows, a hidraw descriptor that would block);
-//   a hidraw node takes its report synchronously in the kernel and the
-//   emulator at once. A transfer that runs out of time is withdrawn, and no
+//   a hidraw node takes its report synchronously in the kernel, and the
+//   emulator takes it at once. A transfer that runs out of time is withdrawn, and no
 //   call touches the caller's buffer after it returns.
 //
 // The report ID rule, both ways:
 //
 // - Write: the buffer is the whole output report, its report ID first. The
 //   pen does not number its reports, so the core writes 0x00 there and sends
-//   exactly the probe's outputReportLength bytes; the emulated pen calls any
-//   other length or ID a protocol violation. Windows passes the buffer to
+//   exactly the probe's outputReportLength bytes; the emulated devices call
+//   any other length or ID a protocol violation. Windows passes the buffer to
 //   the HID class driver as it is; hidraw takes byte 0 as the report number
 //   and, for a device without numbered reports, sends the bytes after it.
 // - Read: every report read starts with its report ID byte, 0x00 for a
@@ -52,16 +51,17 @@ namespace penlink {
 
 // The outcome of a transfer. What each platform's errors become:
 //
-// | outcome       | Windows (GetLastError)         | hidraw (errno)            | emulator                 |
-// |---------------|--------------------------------|---------------------------|--------------------------|
-// | Timeout       | the wait ran out; the transfer | poll ran out              | nothing queued in time   |
-// |               | withdrawn (CancelIoEx)         |                           |                          |
-// | DeviceStopped | ERROR_GEN_FAILURE only         | ENODEV, ESHUTDOWN, EPIPE, | its device left the bus  |
-// |               |                                | EIO; end of file, hang-up | ("WriteFile"/"ReadFile", |
-// |               |                                | (code 0)                  | ERROR_GEN_FAILURE)       |
-// | Failed        | every other code, among them   | every other errno         | protocol violation, or   |
-// |               | ERROR_DEVICE_NOT_CONNECTED and |                           | the failure a pen fault  |
-// |               | a broken pipe standing in      |                           | or a replay injects      |
+// - Timeout: the limit ran out and the transfer was withdrawn. Windows: the
+//   wait ran out and CancelIoEx ended the transfer; hidraw: poll ran out;
+//   the emulator: nothing was queued in time.
+// - DeviceStopped: Windows: ERROR_GEN_FAILURE only. hidraw: errno ENODEV,
+//   ESHUTDOWN, EPIPE or EIO, or end of file or a hang-up on the descriptor
+//   (code 0). The emulator: its device left the bus ("WriteFile" or
+//   "ReadFile" with ERROR_GEN_FAILURE).
+// - Failed: every other code. Windows: ERROR_DEVICE_NOT_CONNECTED among
+//   them, and a broken pipe standing in for a device in tests; hidraw: every
+//   other errno; the emulator: a protocol violation, or the failure that a
+//   pen's fault or a replayed recording injects.
 //
 // DeviceStopped says that the device is gone, a pen that leaves the bus on
 // the switch command among them (the core takes that write as done). Windows

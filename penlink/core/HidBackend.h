@@ -2,12 +2,26 @@
 // and nothing more (the system services are the second seam, in
 // SystemServices.h). One backend serves a process; the real ones talk to
 // SetupAPI/HID (windows/) or hidraw (hidraw/), the null one has no devices
-// (null/, the smallest example of this contract), the emulated one holds an
-// in-process pen (emulator/). The core includes no platform header.
+// (null/, the smallest complete example of this contract, with a connection
+// to show the other half, HidConnection.h), the emulated one holds
+// in-process devices (emulator/), and emulator/RecordingBus passes every
+// call on to another backend and keeps the same rules.
 //
-// Contract common to every operation: it never throws, it reports failure by
-// its result, and where a system call failed it names that call and its error
-// code in a SysError, so that the cause reaches the debug log.
+// Rules every backend keeps (tests/penlink/HidContract.h checks them on
+// every backend):
+//
+// - Nothing throws. Each call reports failure by its result and fills err
+//   only then, with the failing call and its code: GetLastError on Windows,
+//   errno on Linux, Windows' codes in the emulator. A path that names no
+//   device fails with "CreateFileW" and ERROR_FILE_NOT_FOUND, or with "stat"
+//   (probing) or "open" (opening) and ENOENT on hidraw, for example.
+// - Every call may run on any thread, and at the same time as the others:
+//   the search thread lists and probes while a caller enumerates.
+// - A path is whatever ListInterfaces gave, opaque to the core; a path the
+//   platform does not know fails Probe with OpenFailed and Open with null,
+//   and neither waits for a device.
+// - No call holds the device: Probe lets it go again before it returns, and
+//   a connection lets it go when it is destroyed.
 #ifndef PENLINK_HIDBACKEND_H
 #define PENLINK_HIDBACKEND_H
 
@@ -53,19 +67,22 @@ class HidBackend {
 public:
     virtual ~HidBackend() = default;
 
-    // Lists the HID interfaces present now, in the platform's order. Returns
-    // false with err filled when the list cannot be made (the walk then finds
-    // nothing). Any thread.
+    // Lists the HID interfaces present now, in the platform's order (the
+    // walk takes the first match). Returns true with out filled, empty when
+    // there is none; false with out empty and err filled when the list cannot
+    // be made (the walk then finds nothing). Any thread.
     virtual bool ListInterfaces(std::vector<HidInterface>& out, SysError& err) = 0;
 
-    // Opens path for query only (no access rights, no sharing), reads its IDs
-    // and report lengths and closes it again. Returns Ok with probe filled,
-    // or the step that failed with err filled. Any thread.
+    // Reads the IDs, report lengths and location of path without claiming
+    // it (Windows: a query-only open; hidraw: sysfs; the emulator: its
+    // records). Returns Ok with probe filled; otherwise the step that failed
+    // (OpenFailed: the path names no device that is there now), with probe
+    // all zero and err filled. Any thread.
     virtual ProbeStatus Probe(const std::string& path, HidProbe& probe, SysError& err) = 0;
 
     // Opens path for shared reading and writing. Returns the connection, or
-    // null with err filled (for example when another program holds the device
-    // exclusively, or access is denied). Any thread.
+    // null with err filled (the path names no device, another program holds
+    // it exclusively, access is denied). Any thread.
     virtual std::unique_ptr<HidConnection> Open(const std::string& path, SysError& err) = 0;
 };
 

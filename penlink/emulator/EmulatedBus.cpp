@@ -57,6 +57,7 @@ std::shared_ptr<EmulatedDevice> EmulatedBus::Find(const std::string& path) const
 }
 
 ProbeStatus EmulatedBus::Probe(const std::string& path, HidProbe& probe, SysError& err) {
+    probe = HidProbe{};
     const auto device = Find(path);
     if (!device || device->faults.queryOpenFails) {
         err = {"CreateFileW", 2};  // ERROR_FILE_NOT_FOUND: listed but not plugged in

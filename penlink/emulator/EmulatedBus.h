@@ -48,6 +48,12 @@ public:
     // Whether debug lines also go to the platform's debug output.
     void ForwardDebugOutput(bool forward) { m_forwardDebug = forward; }
 
+    // The HID seam (core/HidBackend.h) over the devices on the bus, failing
+    // with Windows' codes: a path not on the bus or a device whose query
+    // open fails is {"CreateFileW", ERROR_FILE_NOT_FOUND}, one held
+    // exclusively {"CreateFileW", ERROR_SHARING_VIOLATION}, the listing
+    // faults of ListingFaults {"HidD_GetAttributes" or
+    // "HidD_GetPreparsedData", 1}. Any thread.
     bool ListInterfaces(std::vector<HidInterface>& out, SysError& err) override;
     ProbeStatus Probe(const std::string& path, HidProbe& probe, SysError& err) override;
     std::unique_ptr<HidConnection> Open(const std::string& path, SysError& err) override;

@@ -4,6 +4,13 @@
 
 namespace penlink::emulator {
 
+namespace {
+// The emulator answers with Windows' codes: ERROR_GEN_FAILURE for a device
+// that is gone, ERROR_INVALID_PARAMETER for a null or empty buffer.
+constexpr long kGenFailure = 31;
+constexpr long kInvalidParameter = 87;
+}  // namespace
+
 EmulatedConnection::EmulatedConnection(std::shared_ptr<EmulatedDevice> device, bool paced)
     : m_device(std::move(device)),
       m_generation(m_device->Generation()),
@@ -12,11 +19,19 @@ EmulatedConnection::EmulatedConnection(std::shared_ptr<EmulatedDevice> device, b
     m_device->RecordEvent("opened " + m_device->Path());
 }
 
-EmulatedConnection::~EmulatedConnection() { m_device->RecordEvent("closed " + m_device->Path()); }
+EmulatedConnection::~EmulatedConnection() {
+    CancelRead();
+    { std::lock_guard<std::mutex> waitForRead(m_readMutex); }
+    m_device->RecordEvent("closed " + m_device->Path());
+}
 
 IoStatus EmulatedConnection::Write(const uint8_t* report, size_t length, unsigned, SysError& err) {
+    if (report == nullptr || length == 0) {
+        err = {"WriteFile", kInvalidParameter};
+        return IoStatus::Failed;
+    }
     if (m_device->Generation() != m_generation) {
-        err = {"WriteFile", 31};  // ERROR_GEN_FAILURE: the device is gone
+        err = {"WriteFile", kGenFailure};
         return IoStatus::DeviceStopped;
     }
     if (m_paced) {
@@ -33,8 +48,13 @@ IoStatus EmulatedConnection::Write(const uint8_t* report, size_t length, unsigne
 IoStatus EmulatedConnection::Read(uint8_t* buffer, size_t capacity, size_t& got,
                                   unsigned timeoutMs, SysError& err) {
     got = 0;
+    if (buffer == nullptr || capacity == 0) {
+        err = {"ReadFile", kInvalidParameter};
+        return IoStatus::Failed;
+    }
+    std::lock_guard<std::mutex> reading(m_readMutex);
     const IoStatus status = m_device->Deliver(m_generation, buffer, capacity, got, timeoutMs, m_cancel);
-    if (status == IoStatus::DeviceStopped) err = {"ReadFile", 31};
+    if (status == IoStatus::DeviceStopped) err = {"ReadFile", kGenFailure};
     return status;
 }
 

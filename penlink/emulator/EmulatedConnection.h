@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 #include "EmulatedDevice.h"
 #include "core/HidBackend.h"
@@ -17,6 +18,9 @@ public:
     // paced: take one output report a millisecond, as a full-speed interrupt
     // endpoint does.
     EmulatedConnection(std::shared_ptr<EmulatedDevice> device, bool paced);
+
+    // Ends a Read waiting on another thread with Cancelled, waits for it to
+    // return and notes the close in the transcript. The owner's thread.
     ~EmulatedConnection() override;
 
     IoStatus Write(const uint8_t* report, size_t length, unsigned timeoutMs,
@@ -31,6 +35,7 @@ private:
     bool m_paced;
     std::chrono::steady_clock::time_point m_nextSlot;
     std::atomic<bool> m_cancel{false};
+    std::mutex m_readMutex;  // held by the one Read, so that the end can wait for it
 };
 
 }  // namespace penlink::emulator

@@ -21,13 +21,19 @@ RecordingConnection::RecordingConnection(std::unique_ptr<HidConnection> inner, R
 }
 
 RecordingConnection::~RecordingConnection() {
+    // A Read waiting on another thread returns before the inner connection
+    // goes, so that it never meets the pointer changing under it.
+    m_inner->CancelRead();
+    { std::lock_guard<std::mutex> waitForRead(m_readMutex); }
     m_inner.reset();
     m_bus.Event("closed " + m_path);
 }
 
 IoStatus RecordingConnection::Write(const uint8_t* report, size_t length, unsigned timeoutMs,
                                     SysError& err) {
-    m_bus.Line("OUT " + HexBytes(report, length));
+    // A null or empty report is the connection's to refuse; there is
+    // nothing to write down.
+    if (report != nullptr && length != 0) m_bus.Line("OUT " + HexBytes(report, length));
     const IoStatus status = m_inner->Write(report, length, timeoutMs, err);
     if (status != IoStatus::Ok) m_bus.Event(Failure("write", status, err));
     return status;
@@ -35,6 +41,7 @@ IoStatus RecordingConnection::Write(const uint8_t* report, size_t length, unsign
 
 IoStatus RecordingConnection::Read(uint8_t* buffer, size_t capacity, size_t& got,
                                    unsigned timeoutMs, SysError& err) {
+    std::lock_guard<std::mutex> reading(m_readMutex);
     const IoStatus status = m_inner->Read(buffer, capacity, got, timeoutMs, err);
     if (status == IoStatus::Ok) {
         m_bus.Line("IN " + HexBytes(buffer, got));

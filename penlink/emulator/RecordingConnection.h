@@ -4,6 +4,7 @@
 #define PENLINK_EMULATOR_RECORDINGCONNECTION_H
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "core/HidConnection.h"
@@ -17,7 +18,8 @@ public:
     // Passes the calls on to inner, opened at path; bus must outlive it.
     RecordingConnection(std::unique_ptr<HidConnection> inner, RecordingBus& bus,
                         std::string path);
-    // Closes inner and writes "closed".
+    // Ends a Read waiting on another thread and waits for it, then closes
+    // inner and writes "closed". The owner's thread.
     ~RecordingConnection() override;
 
     IoStatus Write(const uint8_t* report, size_t length, unsigned timeoutMs,
@@ -28,6 +30,7 @@ public:
 
 private:
     std::unique_ptr<HidConnection> m_inner;
+    std::mutex m_readMutex;  // held by the one Read, so that the end can wait for it
     RecordingBus& m_bus;
     const std::string m_path;
 };

@@ -16,6 +16,7 @@
 #include <new>
 #include <utility>
 
+#include "FileDescriptor.h"
 #include "HidrawConnection.h"
 #include "ReportDescriptor.h"
 #include "core/DebugLog.h"
@@ -126,42 +127,31 @@ std::string ParseHidPhys(const std::string& uevent) {
     return {};
 }
 
-int OpenRetrying(const std::string& path, int flags) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
 // Reads the whole file at path, up to limit bytes. Returns true with out
 // filled; false with err naming open or read and errno (EFBIG when the file
 // holds more than limit bytes).
 bool ReadSmallFile(const std::string& path, size_t limit, std::string& out, SysError& err) {
     out.clear();
-    const int fd = OpenRetrying(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const FileDescriptor fd = FileDescriptor::Open(path, O_RDONLY | O_CLOEXEC);
+    if (!fd.Valid()) {
         err = {"open", errno};
         return false;
     }
     char chunk[512];
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             err = {"read", errno};
-            ::close(fd);
             return false;
         }
         if (n == 0) break;
         if (out.size() + static_cast<size_t>(n) > limit) {
             err = {"read", EFBIG};
-            ::close(fd);
             return false;
         }
         out.append(chunk, static_cast<size_t>(n));
     }
-    ::close(fd);
     return true;
 }
 
@@ -169,30 +159,26 @@ bool ReadSmallFile(const std::string& path, size_t limit, std::string& out, SysE
 // sysfs lacks report_descriptor. The open is read-only and short; nothing is
 // read from the device.
 bool ReadDescriptorByIoctl(const std::string& node, std::string& out, SysError& err) {
-    const int fd = OpenRetrying(node, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const FileDescriptor fd = FileDescriptor::Open(node, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (!fd.Valid()) {
         err = {"open", errno};
         return false;
     }
     int size = 0;
-    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) < 0) {
+    if (::ioctl(fd.Get(), HIDIOCGRDESCSIZE, &size) < 0) {
         err = {"ioctl(HIDIOCGRDESCSIZE)", errno};
-        ::close(fd);
         return false;
     }
     if (size < 0 || size > HID_MAX_DESCRIPTOR_SIZE) {
         err = {"ioctl(HIDIOCGRDESCSIZE)", EOVERFLOW};
-        ::close(fd);
         return false;
     }
     auto descriptor = std::make_unique<hidraw_report_descriptor>();
     descriptor->size = static_cast<__u32>(size);
-    if (::ioctl(fd, HIDIOCGRDESC, descriptor.get()) < 0) {
+    if (::ioctl(fd.Get(), HIDIOCGRDESC, descriptor.get()) < 0) {
         err = {"ioctl(HIDIOCGRDESC)", errno};
-        ::close(fd);
         return false;
     }
-    ::close(fd);
     out.assign(reinterpret_cast<const char*>(descriptor->value), static_cast<size_t>(size));
     return true;
 }
@@ -247,7 +233,8 @@ bool HidrawBackend::ListInterfaces(std::vector<HidInterface>& out, SysError& err
     out.clear();
     try {
         const std::string classDir = m_sysRoot + "/class/hidraw";
-        DIR* dir = ::opendir(classDir.c_str());
+        // Closed on every way out, a failed allocation among them.
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(classDir.c_str()), &::closedir);
         if (dir == nullptr) {
             if (errno == ENOENT) return true;
             err = {"opendir", errno};
@@ -256,10 +243,9 @@ bool HidrawBackend::ListInterfaces(std::vector<HidInterface>& out, SysError& err
         std::vector<std::pair<unsigned, std::string>> found;
         for (;;) {
             errno = 0;
-            const dirent* entry = ::readdir(dir);
+            const dirent* entry = ::readdir(dir.get());
             if (entry == nullptr) {
                 const int code = errno;
-                ::closedir(dir);
                 if (code != 0) {
                     err = {"readdir", code};
                     return false;
@@ -321,8 +307,8 @@ ProbeStatus HidrawBackend::Probe(const std::string& path, HidProbe& probe, SysEr
 }
 
 std::unique_ptr<HidConnection> HidrawBackend::Open(const std::string& path, SysError& err) {
-    const int fd = OpenRetrying(path, O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    FileDescriptor fd = FileDescriptor::Open(path, O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (!fd.Valid()) {
         const int code = errno;
         err = {"open", code};
         if (code == EACCES || code == EPERM) {
@@ -339,39 +325,29 @@ std::unique_ptr<HidConnection> HidrawBackend::Open(const std::string& path, SysE
     ReportDescriptorInfo info;
     try {
         const std::string deviceDir = m_sysRoot + "/class/hidraw/" + BaseName(path) + "/device";
-        if (!ReadDescriptorInfo(deviceDir, path, info, err)) {
-            ::close(fd);
-            return nullptr;
-        }
+        if (!ReadDescriptorInfo(deviceDir, path, info, err)) return nullptr;
     } catch (const std::bad_alloc&) {
-        ::close(fd);
         err = {"operator new", ENOMEM};
         return nullptr;
     }
-    return AdoptDescriptor(fd, err, info.usesReportIds);
+    return AdoptDescriptor(std::move(fd), err, info.usesReportIds);
 }
 
-std::unique_ptr<HidConnection> HidrawBackend::AdoptDescriptor(int fd, SysError& err,
+std::unique_ptr<HidConnection> HidrawBackend::AdoptDescriptor(FileDescriptor fd, SysError& err,
                                                               bool numberedReports) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags | O_NONBLOCK) < 0) {
         err = {"fcntl", errno};
-        ::close(fd);
         return nullptr;
     }
-    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0) {
+    FileDescriptor wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wakeFd.Valid()) {
         err = {"eventfd", errno};
-        ::close(fd);
         return nullptr;
     }
     std::unique_ptr<HidConnection> connection(
-        new (std::nothrow) HidrawConnection(fd, wakeFd, numberedReports));
-    if (connection == nullptr) {
-        err = {"operator new", ENOMEM};
-        ::close(wakeFd);
-        ::close(fd);
-    }
+        new (std::nothrow) HidrawConnection(std::move(fd), std::move(wakeFd), numberedReports));
+    if (connection == nullptr) err = {"operator new", ENOMEM};
     return connection;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "FileDescriptor.h"
 #include "core/HidBackend.h"
 
 namespace penlink {
@@ -54,11 +55,10 @@ public:
     // descriptor has Report ID items: hidraw then reads reports with their ID
     // byte; otherwise it reads the data bytes only, and the connection puts
     // the report ID 0x00 in front of them (writes always carry the ID byte).
-    // Returns the connection, or null with err naming fcntl or eventfd and
-    // errno (fd is closed then). Any thread.
-    static std::unique_ptr<HidConnection> AdoptDescriptor(int fd, SysError& err,
+    // Returns the connection, or null with err naming fcntl, eventfd or
+    // operator new and errno (fd is closed then). Any thread.
+    static std::unique_ptr<HidConnection> AdoptDescriptor(FileDescriptor fd, SysError& err,
                                                           bool numberedReports = true);
-
 
 private:
     std::string m_sysRoot;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "Deadline.h"
 
@@ -23,16 +24,15 @@ IoStatus HidrawConnection::StatusFromErrno(const char* call, int code, SysError&
     }
 }
 
-HidrawConnection::HidrawConnection(int fd, int wakeFd, bool numberedReports)
-    : m_fd(fd), m_wakeFd(wakeFd), m_numberedReports(numberedReports) {}
+HidrawConnection::HidrawConnection(FileDescriptor fd, FileDescriptor wakeFd, bool numberedReports)
+    : m_fd(std::move(fd)), m_wakeFd(std::move(wakeFd)), m_numberedReports(numberedReports) {}
 
 HidrawConnection::~HidrawConnection() {
     CancelRead();
-    // Wait for a Read (woken just now) or a Write still running.
+    // Wait for a Read (woken just now) or a Write still running; the
+    // descriptors close after that, as the members go.
     std::lock_guard<std::mutex> readLock(m_readMutex);
     std::lock_guard<std::mutex> writeLock(m_writeMutex);
-    ::close(m_fd);
-    ::close(m_wakeFd);
 }
 
 IoStatus HidrawConnection::Write(const uint8_t* report, size_t length, unsigned timeoutMs,
@@ -49,7 +49,7 @@ IoStatus HidrawConnection::Write(const uint8_t* report, size_t length, unsigned 
     // never report a hidraw node writable, so polling first would time
     // out every write there.
     for (;;) {
-        const ssize_t n = ::write(m_fd, report, length);
+        const ssize_t n = ::write(m_fd.Get(), report, length);
         if (n >= 0) {
             if (static_cast<size_t>(n) == length) return IoStatus::Ok;
             err = {"write (short)", 0};
@@ -59,7 +59,7 @@ IoStatus HidrawConnection::Write(const uint8_t* report, size_t length, unsigned 
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return StatusFromErrno("write", errno, err);
 
-        pollfd pfd{m_fd, POLLOUT, 0};
+        pollfd pfd{m_fd.Get(), POLLOUT, 0};
         const int ready = ::poll(&pfd, 1, deadline.RemainingMs());
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return StatusFromErrno("poll", errno, err);
@@ -82,7 +82,7 @@ IoStatus HidrawConnection::Read(uint8_t* buffer, size_t capacity, size_t& got,
     std::lock_guard<std::mutex> lock(m_readMutex);
     const Deadline deadline(timeoutMs);
     for (;;) {
-        pollfd pfds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        pollfd pfds[2] = {{m_fd.Get(), POLLIN, 0}, {m_wakeFd.Get(), POLLIN, 0}};
         const int ready = ::poll(pfds, 2, deadline.RemainingMs());
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return StatusFromErrno("poll", errno, err);
@@ -102,7 +102,7 @@ IoStatus HidrawConnection::Read(uint8_t* buffer, size_t capacity, size_t& got,
             uint8_t spare;
             const size_t skip = m_numberedReports ? 0 : 1;
             uint8_t* const into = capacity > skip ? buffer + skip : &spare;
-            const ssize_t n = ::read(m_fd, into, capacity > skip ? capacity - skip : 1);
+            const ssize_t n = ::read(m_fd.Get(), into, capacity > skip ? capacity - skip : 1);
             if (n > 0) {
                 if (skip != 0) buffer[0] = 0x00;
                 got = std::min(capacity, static_cast<size_t>(n) + skip);
@@ -126,13 +126,13 @@ void HidrawConnection::CancelRead() {
     // The eventfd counter only grows, so cancels before one Read count
     // as one; it cannot reach its limit in practice.
     const uint64_t one = 1;
-    while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    while (::write(m_wakeFd.Get(), &one, sizeof one) < 0 && errno == EINTR) {
     }
 }
 
 void HidrawConnection::ConsumeCancel() {
     uint64_t count;
-    while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+    while (::read(m_wakeFd.Get(), &count, sizeof count) < 0 && errno == EINTR) {
     }
 }
 

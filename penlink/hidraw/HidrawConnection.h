@@ -7,16 +7,17 @@
 
 #include <mutex>
 
+#include "FileDescriptor.h"
 #include "core/HidConnection.h"
 
 namespace penlink {
 
 class HidrawConnection final : public HidConnection {
 public:
-    // Takes over fd (non-blocking) and wakeFd (an eventfd) and closes both at
+    // Takes over fd (non-blocking) and wakeFd (an eventfd), which close at
     // the end. numberedReports says whether the device's reports carry their
     // ID byte on reads; otherwise 0x00 is put in front of each report read.
-    HidrawConnection(int fd, int wakeFd, bool numberedReports);
+    HidrawConnection(FileDescriptor fd, FileDescriptor wakeFd, bool numberedReports);
 
     // Cancels a pending read and waits for it and for a write still running.
     ~HidrawConnection() override;
@@ -45,8 +46,8 @@ public:
 private:
     void ConsumeCancel();
 
-    const int m_fd;
-    const int m_wakeFd;
+    const FileDescriptor m_fd;
+    const FileDescriptor m_wakeFd;
     const bool m_numberedReports;
     std::mutex m_readMutex;
     std::mutex m_writeMutex;

@@ -1,5 +1,6 @@
 #include "NullBackend.h"
 
+#include <cerrno>
 
 namespace penlink {
 
@@ -8,13 +9,14 @@ bool NullBackend::ListInterfaces(std::vector<HidInterface>& out, SysError&) {
     return true;
 }
 
-ProbeStatus NullBackend::Probe(const std::string&, HidProbe&, SysError& err) {
-    err = {"open", 2};  // no such device
+ProbeStatus NullBackend::Probe(const std::string&, HidProbe& probe, SysError& err) {
+    probe = HidProbe{};
+    err = {"open", ENOENT};
     return ProbeStatus::OpenFailed;
 }
 
 std::unique_ptr<HidConnection> NullBackend::Open(const std::string&, SysError& err) {
-    err = {"open", 2};
+    err = {"open", ENOENT};
     return nullptr;
 }
 

@@ -1,7 +1,9 @@
 // The hidraw backend against sysfs and /dev trees made in a temporary
 // directory (laid out as the kernel does: class/hidraw/hidrawN/device is a
 // link into the USB device's tree), and its connections against sockets and
-// FIFOs standing in for device nodes.
+// FIFOs standing in for device nodes: the seam's contract (HidContract.h),
+// then what is hidraw's own.
+#include "HidContract.h"
 #include "core/SystemServices.h"
 #include "hidraw/HidrawBackend.h"
 #include "hidraw/HidrawConnection.h"
@@ -13,7 +15,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -21,7 +22,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <utility>
 
 namespace penlink {
@@ -171,12 +171,9 @@ TEST(HidrawProbe, MissingNodeFailsTheOpenStep) {
     fs::remove(tree.Node(4));
 
     HidProbe probe;
-    probe.vendorId = 7;
     SysError err;
     EXPECT_EQ(tree.Backend().Probe(tree.Node(4), probe, err), ProbeStatus::OpenFailed);
-    EXPECT_EQ(err.call, "stat");
     EXPECT_EQ(err.code, ENOENT);
-    EXPECT_EQ(probe.vendorId, 0) << "a failed probe leaves nothing behind";
 
     err = {};
     EXPECT_EQ(tree.Backend().Probe((tree.Dev() / "null").string(), probe, err),
@@ -264,17 +261,6 @@ public:
     std::u16string log;
 };
 
-TEST(HidrawOpen, FailuresNameOpenAndErrno) {
-    SysfsTree tree;
-    LogCapture capture;
-    HidrawBackend backend(tree.Sys().string(), tree.Dev().string());
-    SysError err;
-    EXPECT_EQ(backend.Open(tree.Node(9), err), nullptr);
-    EXPECT_EQ(err.call, "open");
-    EXPECT_EQ(err.code, ENOENT);
-    EXPECT_TRUE(capture.log.empty());
-}
-
 TEST(HidrawOpen, PermissionDeniedIsLogged) {
     SysfsTree tree;
     tree.AddDevice(0, Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
@@ -309,169 +295,79 @@ TEST(HidrawOpen, PermissionDeniedIsLogged) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened, 2: wrong error, 3: not logged";
 }
 
-// A connection over one end of a packet socket pair; the test plays the
-// device at the other end. Packets keep report boundaries as hidraw does.
-class Connection : public ::testing::Test {
-protected:
-    void SetUp() override {
+// The device at the other end of a packet socket pair, which keeps report
+// boundaries as hidraw does; kNumbered says whether it numbers its reports
+// (otherwise hidraw reads its data bytes only).
+template <bool kNumbered>
+class HidrawSubject {
+public:
+    HidrawSubject() {
         signal(SIGPIPE, SIG_IGN);
+        m_tree.AddDevice(0, Uevent("HID_ID=0003:00001209:00000001"), kVendorDescriptor);
+    }
+    HidBackend& Backend() { return m_backend; }
+    std::string PresentPath() { return m_tree.Node(0); }
+    std::string MissingPath() { return m_tree.Node(9); }
+    const char* MissingCall(bool opening) { return opening ? "open" : "stat"; }
+    std::unique_ptr<HidConnection> Connect() {
         int fds[2];
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
-        m_device = fds[1];
+        if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return nullptr;
+        m_device = FileDescriptor(fds[1]);
         SysError err;
-        m_conn = HidrawBackend::AdoptDescriptor(fds[0], err);
-        ASSERT_NE(m_conn, nullptr) << err.call;
+        return HidrawBackend::AdoptDescriptor(FileDescriptor(fds[0]), err, kNumbered);
     }
-    void TearDown() override {
-        m_conn.reset();
-        if (m_device >= 0) close(m_device);
-    }
-
+    bool HasDevice() { return true; }
     void DeviceSends(const Bytes& report) {
-        ASSERT_EQ(send(m_device, report.data(), report.size(), 0),
-                  static_cast<ssize_t>(report.size()));
+        const size_t skip = kNumbered ? 0 : 1;
+        ASSERT_EQ(send(m_device.Get(), report.data() + skip, report.size() - skip, 0),
+                  static_cast<ssize_t>(report.size() - skip));
     }
-
-    // Starts a thread that reads with a long time limit and gives it time to
-    // block; its outcome lands in m_readerStatus.
-    std::thread StartBlockedReader() {
-        std::atomic<bool> started{false};
-        HidConnection* conn = m_conn.get();
-        std::thread reader([this, conn, &started] {
-            uint8_t buffer[8];
-            size_t got = 0;
-            SysError err;
-            started = true;
-            m_readerStatus = conn->Read(buffer, sizeof buffer, got, 30000, err);
-        });
-        while (!started) std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return reader;
+    Bytes DeviceReceived() {
+        Bytes report(128);
+        const ssize_t n = recv(m_device.Get(), report.data(), report.size(), MSG_DONTWAIT);
+        report.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return report;
     }
+    void DeviceLeaves() { m_device.Reset(); }
+    IoStatus GoneStatus() { return IoStatus::DeviceStopped; }
 
-    std::unique_ptr<HidConnection> m_conn;
-    int m_device = -1;
-    IoStatus m_readerStatus = IoStatus::Ok;
+private:
+    SysfsTree m_tree;
+    HidrawBackend m_backend = m_tree.Backend();
+    FileDescriptor m_device;
 };
 
-TEST_F(Connection, ReadsOneReportAtATime) {
-    DeviceSends({0x00, 0x01, 0x80, 0x93});
-    DeviceSends({0x00, 0x02});
-    uint8_t buffer[64];
-    size_t got = 0;
-    SysError err;
-    ASSERT_EQ(m_conn->Read(buffer, sizeof buffer, got, 1000, err), IoStatus::Ok);
-    ASSERT_EQ(got, 4u);
-    EXPECT_EQ(Bytes(buffer, buffer + got), (Bytes{0x00, 0x01, 0x80, 0x93}));
-    ASSERT_EQ(m_conn->Read(buffer, sizeof buffer, got, 1000, err), IoStatus::Ok);
-    EXPECT_EQ(got, 2u);
-}
+using namespace contract;
+INSTANTIATE_TYPED_TEST_SUITE_P(HidrawNumbered, HidContract, HidrawSubject<true>);
+INSTANTIATE_TYPED_TEST_SUITE_P(HidrawUnnumbered, HidContract, HidrawSubject<false>);
 
-TEST_F(Connection, UnnumberedReportsGetTheirIdByteBackWithinCapacity) {
-    int fds[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
-    SysError err;
-    auto conn = HidrawBackend::AdoptDescriptor(fds[0], err, false);
-    ASSERT_NE(conn, nullptr) << err.call;
-    // The data bytes of a 64-byte report, as the kernel hands them out.
-    Bytes data(64, 0x00);
-    data[0] = 0x01;
-    data[1] = 0x80;
-    data[2] = 0x93;
-    data[63] = 0x5A;
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(send(fds[1], data.data(), data.size(), 0), 64);
-    uint8_t buffer[128];
+TEST(HidrawConnection, UnnumberedReportsGetTheirIdByteBackWithinCapacity) {
+    HidrawSubject<false> device;
+    auto conn = device.Connect();
+    device.DeviceSends({0x00, 0x01, 0x80, 0x93});
+    device.DeviceSends({0x00, 0x01, 0x80, 0x93});
+    uint8_t buffer[8];
     size_t got = 0;
-    ASSERT_EQ(conn->Read(buffer, 65, got, 1000, err), IoStatus::Ok);
-    ASSERT_EQ(got, 65u);
-    EXPECT_EQ(Bytes(buffer, buffer + 4), (Bytes{0x00, 0x01, 0x80, 0x93}));
-    EXPECT_EQ(buffer[64], 0x5A);
+    SysError err;
     ASSERT_EQ(conn->Read(buffer, 3, got, 1000, err), IoStatus::Ok);
     EXPECT_EQ(Bytes(buffer, buffer + got), (Bytes{0x00, 0x01, 0x80}));
     ASSERT_EQ(conn->Read(buffer, 1, got, 1000, err), IoStatus::Ok);
     EXPECT_EQ(Bytes(buffer, buffer + got), Bytes{0x00});
-    conn.reset();
-    close(fds[1]);
 }
 
-TEST_F(Connection, ReadTimesOutWhenNothingComes) {
-    uint8_t buffer[8];
-    size_t got = 99;
-    SysError err;
-    const auto start = Clock::now();
-    EXPECT_EQ(m_conn->Read(buffer, sizeof buffer, got, 80, err), IoStatus::Timeout);
-    const auto waited = Clock::now() - start;
-    EXPECT_EQ(got, 0u);
-    EXPECT_GE(waited, std::chrono::milliseconds(80));
-    EXPECT_LT(waited, std::chrono::seconds(5));
-    EXPECT_EQ(m_conn->Read(buffer, sizeof buffer, got, 0, err), IoStatus::Timeout);
-}
-
-TEST_F(Connection, CancelFromAnotherThreadEndsAReadAtOnce) {
-    const auto start = Clock::now();
-    std::thread reader = StartBlockedReader();
-    m_conn->CancelRead();
-    reader.join();
-    EXPECT_EQ(m_readerStatus, IoStatus::Cancelled);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-}
-
-TEST_F(Connection, ACancelWithoutReadEndsTheNextReadOnly) {
-    m_conn->CancelRead();
-    m_conn->CancelRead();  // two cancels before one Read still count once
-    DeviceSends({0x00, 0x07});
-    uint8_t buffer[8];
-    size_t got = 0;
-    SysError err;
-    EXPECT_EQ(m_conn->Read(buffer, sizeof buffer, got, 1000, err), IoStatus::Cancelled);
-    EXPECT_EQ(m_conn->Read(buffer, sizeof buffer, got, 1000, err), IoStatus::Ok);
-    EXPECT_EQ(got, 2u);
-    EXPECT_EQ(m_conn->Read(buffer, sizeof buffer, got, 20, err), IoStatus::Timeout);
-}
-
-TEST_F(Connection, DestroyingEndsAPendingRead) {
-    std::thread reader = StartBlockedReader();
-    m_conn.reset();
-    reader.join();
-    EXPECT_EQ(m_readerStatus, IoStatus::Cancelled);
-}
-
-TEST_F(Connection, WritesWholeReports) {
-    const Bytes report = {0x00, 0x02, 0x02, 0x95, 0x95, 0x00, 0x00, 0x00};
-    SysError err;
-    ASSERT_EQ(m_conn->Write(report.data(), report.size(), 1000, err), IoStatus::Ok) << err.call;
-    uint8_t buffer[64];
-    ASSERT_EQ(recv(m_device, buffer, sizeof buffer, 0), static_cast<ssize_t>(report.size()));
-    EXPECT_EQ(Bytes(buffer, buffer + report.size()), report);
-
-    EXPECT_EQ(m_conn->Write(report.data(), 0, 1000, err), IoStatus::Failed);
-    EXPECT_EQ(err.code, EINVAL);
-}
-
-TEST_F(Connection, WriteTimesOutWhenTheDeviceTakesNothing) {
+TEST(HidrawConnection, WriteTimesOutWhenTheDeviceTakesNothing) {
+    HidrawSubject<true> device;
+    auto conn = device.Connect();
     const Bytes report(64, 0xA5);
     SysError err;
     IoStatus status = IoStatus::Ok;
-    int written = 0;
-    for (; written < 100000 && status == IoStatus::Ok; ++written) {
-        status = m_conn->Write(report.data(), report.size(), 0, err);
+    for (int written = 0; written < 100000 && status == IoStatus::Ok; ++written) {
+        status = conn->Write(report.data(), report.size(), 0, err);
     }
     ASSERT_EQ(status, IoStatus::Timeout) << "the socket never filled";
     const auto start = Clock::now();
-    EXPECT_EQ(m_conn->Write(report.data(), report.size(), 60, err), IoStatus::Timeout);
+    EXPECT_EQ(conn->Write(report.data(), report.size(), 60, err), IoStatus::Timeout);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(60));
-}
-
-TEST_F(Connection, AVanishedDeviceStopsReadsAndWrites) {
-    close(m_device);
-    m_device = -1;
-    uint8_t buffer[8];
-    size_t got = 0;
-    SysError err;
-    EXPECT_EQ(m_conn->Read(buffer, sizeof buffer, got, 1000, err), IoStatus::DeviceStopped);
-    EXPECT_EQ(m_conn->Write(buffer, sizeof buffer, 1000, err), IoStatus::DeviceStopped);
-    EXPECT_EQ(err.call, "write");
-    EXPECT_EQ(err.code, EPIPE);
 }
 
 TEST(HidrawErrors, OnlyTheCodesOfAGoneDeviceStopTheTransfer) {

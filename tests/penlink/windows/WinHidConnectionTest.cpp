@@ -1,140 +1,98 @@
-// The connection's time limits and cancels on a named pipe standing in for a
-// device: the connection holds the server end, opened for overlapped I/O as
-// a HID interface would be, and the test plays the device on the client end.
+// The seam's contract (HidContract.h) on the Windows backend: listing and
+// probing Wine's own HID devices, the connection on a named pipe standing
+// in for a device; then what is the Windows connection's own.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <cstring>
 #include <string>
-#include <thread>
 
+#include "HidContract.h"
+#include "windows/WinHidBackend.h"
 #include "windows/WinHidConnection.h"
 
-using namespace penlink;
-using Clock = std::chrono::steady_clock;
-
+namespace penlink {
 namespace {
 
-long long MsSince(Clock::time_point from) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - from).count();
-}
+using namespace contract;
 
-class WinHidConnectionTest : public ::testing::Test {
-protected:
-    void SetUp() override { Connect(); }
-
-    void TearDown() override {
-        connection.reset();
-        if (peer != INVALID_HANDLE_VALUE) CloseHandle(peer);
+// The connection holds the server end of a message pipe, opened for
+// overlapped I/O as a HID interface is; the test plays the device on the
+// client end. A pipe whose device end has gone is broken (ERROR_BROKEN_PIPE,
+// ERROR_NO_DATA): Failed.
+class WinHidSubject {
+public:
+    ~WinHidSubject() { DeviceLeaves(); }
+    HidBackend& Backend() { return m_backend; }
+    std::string PresentPath() {  // the first of Wine's virtual mouse and keyboard that probes
+        std::vector<HidInterface> list;
+        SysError err;
+        HidProbe probe;
+        m_backend.ListInterfaces(list, err);
+        for (const HidInterface& entry : list) {
+            if (m_backend.Probe(entry.path, probe, err) == ProbeStatus::Ok) return entry.path;
+        }
+        return "(none of Wine's HID interfaces probes)";
     }
-
-    // A message pipe with 4 KB of buffer each way, whose server end the
-    // connection adopts.
-    void Connect() {
+    std::string MissingPath() {
+        return "\\\\?\\hid#vid_0000&pid_0000#0&0&0&0#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+    }
+    const char* MissingCall(bool) { return "CreateFileW"; }
+    std::unique_ptr<WinHidConnection> Connect() {
         static std::atomic<unsigned> serial{0};
         const std::wstring name = L"\\\\.\\pipe\\penlink-test-" +
                                   std::to_wstring(GetCurrentProcessId()) + L"-" +
                                   std::to_wstring(serial++);
         HANDLE server = CreateNamedPipeW(
             name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0,
-            nullptr);
-        ASSERT_NE(server, INVALID_HANDLE_VALUE) << "CreateNamedPipeW: " << GetLastError();
-        peer = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           0, nullptr);
-        ASSERT_NE(peer, INVALID_HANDLE_VALUE) << "CreateFileW: " << GetLastError();
+            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+        m_peer = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
         DWORD mode = PIPE_READMODE_MESSAGE;
-        SetNamedPipeHandleState(peer, &mode, nullptr, nullptr);
+        SetNamedPipeHandleState(m_peer, &mode, nullptr, nullptr);
         SysError err;
-        connection = WinHidConnection::Adopt(server, err);
-        ASSERT_NE(connection, nullptr) << err.Describe();
+        return WinHidConnection::Adopt(server, err);
     }
-
-    // The device sends one report.
-    void Send(const std::string& report) {
+    bool HasDevice() { return true; }
+    void DeviceSends(const Bytes& report) {
         DWORD written = 0;
-        ASSERT_TRUE(WriteFile(peer, report.data(), static_cast<DWORD>(report.size()), &written,
+        EXPECT_TRUE(WriteFile(m_peer, report.data(), static_cast<DWORD>(report.size()), &written,
                               nullptr))
             << GetLastError();
     }
-
-    // Reads one report on the connection and returns it ("" unless Ok).
-    std::string ReadReport(unsigned timeoutMs, IoStatus expected) {
-        uint8_t buffer[64];
-        size_t got = 0;
-        SysError err;
-        EXPECT_EQ(connection->Read(buffer, sizeof buffer, got, timeoutMs, err), expected)
-            << err.Describe();
-        return std::string(reinterpret_cast<const char*>(buffer), got);
+    Bytes DeviceReceived() {
+        DWORD waiting = 0;
+        Bytes report(4096);
+        if (!PeekNamedPipe(m_peer, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0 ||
+            !ReadFile(m_peer, report.data(), static_cast<DWORD>(report.size()), &waiting,
+                      nullptr)) {
+            return {};
+        }
+        report.resize(waiting);
+        return report;
     }
+    void DeviceLeaves() {
+        if (m_peer != INVALID_HANDLE_VALUE) CloseHandle(m_peer);
+        m_peer = INVALID_HANDLE_VALUE;
+    }
+    IoStatus GoneStatus() { return IoStatus::Failed; }
+    HANDLE m_peer = INVALID_HANDLE_VALUE;
 
-    std::unique_ptr<WinHidConnection> connection;
-    HANDLE peer = INVALID_HANDLE_VALUE;
+private:
+    WinHidBackend m_backend;
 };
 
-}  // namespace
+INSTANTIATE_TYPED_TEST_SUITE_P(Windows, HidContract, WinHidSubject);
 
-TEST_F(WinHidConnectionTest, ReadTimesOutWithoutTouchingTheBufferAndLosesNothing) {
-    uint8_t buffer[64];
-    std::memset(buffer, 0xA5, sizeof buffer);
-    size_t got = 99;
-    SysError err;
-    const auto start = Clock::now();
-    EXPECT_EQ(connection->Read(buffer, sizeof buffer, got, 300, err), IoStatus::Timeout);
-    EXPECT_GE(MsSince(start), 250);
-    EXPECT_LT(MsSince(start), 3000);
-    EXPECT_EQ(got, 0u);
-    EXPECT_TRUE(err.Empty()) << err.Describe();
-    EXPECT_TRUE(std::all_of(buffer, buffer + sizeof buffer, [](uint8_t b) { return b == 0xA5; }));
-
-    // The withdrawn read took nothing away: the next report arrives whole.
-    Send("report");
-    EXPECT_EQ(ReadReport(2000, IoStatus::Ok), "report");
-}
-
-TEST_F(WinHidConnectionTest, CancelFromAnotherThreadEndsAWaitingReadAtOnce) {
-    std::thread canceller([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        connection->CancelRead();
-    });
-    const auto start = Clock::now();
-    ReadReport(20000, IoStatus::Cancelled);
-    canceller.join();
-    EXPECT_LT(MsSince(start), 3000);
-
-    // The cancel was consumed by that read; the next one gets the report.
-    Send("after");
-    EXPECT_EQ(ReadReport(2000, IoStatus::Ok), "after");
-}
-
-TEST_F(WinHidConnectionTest, CancelsBetweenReadsCountAsOneForTheNextRead) {
-    connection->CancelRead();
-    connection->CancelRead();
-    Send("waiting");
-    // Even with a report waiting, the pending cancel comes first.
-    const auto start = Clock::now();
-    ReadReport(20000, IoStatus::Cancelled);
-    EXPECT_LT(MsSince(start), 1000);
-    EXPECT_EQ(ReadReport(2000, IoStatus::Ok), "waiting");
-    ReadReport(200, IoStatus::Timeout);
-}
-
-TEST_F(WinHidConnectionTest, WritesReachThePeerAndAStuckWriteTimesOut) {
-    SysError err;
-    const uint8_t report[] = {0x00, 0x11, 0x22, 0x33};
-    ASSERT_EQ(connection->Write(report, sizeof report, 2000, err), IoStatus::Ok) << err.Describe();
-    char received[16];
-    DWORD got = 0;
-    ASSERT_TRUE(ReadFile(peer, received, sizeof received, &got, nullptr)) << GetLastError();
-    EXPECT_EQ(std::string(received, got), std::string(reinterpret_cast<const char*>(report), 4));
-
+TEST(WinHidConnectionTest, AStuckWriteTimesOut) {
+    WinHidSubject device;
+    auto connection = device.Connect();
+    ASSERT_NE(connection, nullptr);
     // Nobody reads a message larger than the pipe's buffer: the write stays
     // pending until its time runs out and is then withdrawn.
     const std::string big(256 * 1024, 'x');
+    SysError err;
     const auto start = Clock::now();
     EXPECT_EQ(connection->Write(reinterpret_cast<const uint8_t*>(big.data()), big.size(), 300, err),
               IoStatus::Timeout)
@@ -143,51 +101,22 @@ TEST_F(WinHidConnectionTest, WritesReachThePeerAndAStuckWriteTimesOut) {
     EXPECT_LT(MsSince(start), 3000);
 }
 
-TEST_F(WinHidConnectionTest, FailuresKeepTheCallAndTheCode) {
-    CloseHandle(peer);
-    peer = INVALID_HANDLE_VALUE;
-    uint8_t buffer[8];
-    size_t got = 0;
-    SysError err;
-    // A pipe without its other end is broken, not a device that left the bus.
-    EXPECT_EQ(connection->Read(buffer, sizeof buffer, got, 1000, err), IoStatus::Failed);
-    EXPECT_EQ(err.call, "ReadFile");
-    EXPECT_NE(err.code, 0);
-
-    err = {};
-    const uint8_t report[] = {0x00, 0x01};
-    EXPECT_EQ(connection->Write(report, sizeof report, 1000, err), IoStatus::Failed);
-    EXPECT_EQ(err.call, "WriteFile");
-    EXPECT_NE(err.code, 0);
-
-    // Only a device that leaves during the transfer stopped; one that was
-    // gone before (a pen unplugged before its switch command) failed.
-    EXPECT_EQ(WinHidConnection::StatusOfError(ERROR_GEN_FAILURE), IoStatus::DeviceStopped);
-    EXPECT_EQ(WinHidConnection::StatusOfError(ERROR_DEVICE_NOT_CONNECTED), IoStatus::Failed);
-}
-
-TEST_F(WinHidConnectionTest, DestructionEndsAWaitingReadAndClosesTheHandle) {
-    IoStatus status = IoStatus::Ok;
-    std::atomic<bool> reading{false};
-    WinHidConnection* raw = connection.get();
-    std::thread reader([&] {
-        uint8_t buffer[64];
-        size_t got = 0;
-        SysError err;
-        reading = true;
-        status = raw->Read(buffer, sizeof buffer, got, 20000, err);
-    });
-    while (!reading) std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const auto start = Clock::now();
-    connection.reset();
-    EXPECT_LT(MsSince(start), 3000);
-    reader.join();
-    EXPECT_EQ(status, IoStatus::Cancelled);
-
-    // The server end is closed: the device's side of the pipe is broken.
+TEST(WinHidConnectionTest, DestructionClosesTheHandle) {
+    WinHidSubject device;
+    device.Connect().reset();
     char byte;
     DWORD got = 0;
-    EXPECT_FALSE(ReadFile(peer, &byte, 1, &got, nullptr));
+    EXPECT_FALSE(ReadFile(device.m_peer, &byte, 1, &got, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
 }
+
+TEST(WinHidConnectionTest, OnlyADeviceThatLeavesDuringTheTransferStopsIt) {
+    // One that was gone before (a pen unplugged before its switch command)
+    // failed, and so did a broken pipe.
+    EXPECT_EQ(WinHidConnection::StatusOfError(ERROR_GEN_FAILURE), IoStatus::DeviceStopped);
+    EXPECT_EQ(WinHidConnection::StatusOfError(ERROR_DEVICE_NOT_CONNECTED), IoStatus::Failed);
+    EXPECT_EQ(WinHidConnection::StatusOfError(ERROR_BROKEN_PIPE), IoStatus::Failed);
+}
+
+}  // namespace
+}  // namespace penlink

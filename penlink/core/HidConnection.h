@@ -72,13 +72,17 @@ namespace penlink {
 // backend's Write and Read with an invalid-parameter code (EINVAL,
 // ERROR_INVALID_PARAMETER), a write that sends fewer bytes than given with
 // "<call> (short)" and code 0.
-enum class IoStatus {
+enum class [[nodiscard]] IoStatus {
     Ok,             // the whole report went, or one report came
     Timeout,        // the time limit ran out; nothing was transferred
     Cancelled,      // Read only: CancelRead was called
     DeviceStopped,  // the device is gone (see above); err says how
     Failed          // any other failure; err says which
 };
+
+// The status's name for log lines and recordings: "ok", "timeout",
+// "cancelled", "device-stopped" or "failed". Any thread.
+const char* IoStatusName(IoStatus status);
 
 // An interface opened for shared reading and writing of whole reports.
 class HidConnection {

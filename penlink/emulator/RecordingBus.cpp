@@ -29,17 +29,6 @@ std::string Escaped(const std::string& text) {
 
 }  // namespace
 
-const char* IoStatusName(IoStatus status) {
-    switch (status) {
-        case IoStatus::Ok: return "ok";
-        case IoStatus::Timeout: return "timeout";
-        case IoStatus::Cancelled: return "cancelled";
-        case IoStatus::DeviceStopped: return "device-stopped";
-        case IoStatus::Failed: return "failed";
-    }
-    return "failed";
-}
-
 RecordingBus::RecordingBus(HidBackend& backend, SystemServices& services)
     : m_backend(backend), m_services(services) {}
 
@@ -134,7 +123,8 @@ std::unique_ptr<HidConnection> RecordingBus::Open(const std::string& path, SysEr
         Event("open failed " + path + ": " + err.call + " " + std::to_string(err.code));
         return nullptr;
     }
-    return std::make_unique<RecordingConnection>(std::move(inner), *this, path);
+    return std::make_unique<RecordingConnection>(
+        std::move(inner), [this](const std::string& line) { Line(line); }, path);
 }
 
 uint32_t RecordingBus::TickCount() { return m_services.TickCount(); }

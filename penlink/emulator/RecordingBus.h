@@ -73,10 +73,6 @@ private:
     std::map<std::string, std::string> m_seen;
 };
 
-// Returns "ok", "timeout", "cancelled", "device-stopped" or "failed".
-// Any thread.
-const char* IoStatusName(IoStatus status);
-
 }  // namespace penlink::emulator
 
 #endif  // PENLINK_EMULATOR_RECORDINGBUS_H

@@ -1,6 +1,5 @@
 #include "RecordingConnection.h"
 
-#include "RecordingBus.h"
 #include "Transcript.h"
 
 namespace penlink::emulator {
@@ -14,10 +13,10 @@ std::string Failure(const char* what, IoStatus status, const SysError& err) {
 
 }  // namespace
 
-RecordingConnection::RecordingConnection(std::unique_ptr<HidConnection> inner, RecordingBus& bus,
+RecordingConnection::RecordingConnection(std::unique_ptr<HidConnection> inner, LineWriter line,
                                          std::string path)
-    : m_inner(std::move(inner)), m_bus(bus), m_path(std::move(path)) {
-    m_bus.Event("opened " + m_path);
+    : m_inner(std::move(inner)), m_line(std::move(line)), m_path(std::move(path)) {
+    m_line("EVENT opened " + m_path);
 }
 
 RecordingConnection::~RecordingConnection() {
@@ -26,16 +25,16 @@ RecordingConnection::~RecordingConnection() {
     m_inner->CancelRead();
     { std::lock_guard<std::mutex> waitForRead(m_readMutex); }
     m_inner.reset();
-    m_bus.Event("closed " + m_path);
+    m_line("EVENT closed " + m_path);
 }
 
 IoStatus RecordingConnection::Write(const uint8_t* report, size_t length, unsigned timeoutMs,
                                     SysError& err) {
     // A null or empty report is the connection's to refuse; there is
     // nothing to write down.
-    if (report != nullptr && length != 0) m_bus.Line("OUT " + HexBytes(report, length));
+    if (report != nullptr && length != 0) m_line("OUT " + HexBytes(report, length));
     const IoStatus status = m_inner->Write(report, length, timeoutMs, err);
-    if (status != IoStatus::Ok) m_bus.Event(Failure("write", status, err));
+    if (status != IoStatus::Ok) m_line("EVENT " + Failure("write", status, err));
     return status;
 }
 
@@ -44,10 +43,10 @@ IoStatus RecordingConnection::Read(uint8_t* buffer, size_t capacity, size_t& got
     std::lock_guard<std::mutex> reading(m_readMutex);
     const IoStatus status = m_inner->Read(buffer, capacity, got, timeoutMs, err);
     if (status == IoStatus::Ok) {
-        m_bus.Line("IN " + HexBytes(buffer, got));
+        m_line("IN " + HexBytes(buffer, got));
     } else if (status != IoStatus::Timeout && status != IoStatus::Cancelled) {
         // A wait that ends without a report is the library's own doing.
-        m_bus.Event(Failure("read", status, err));
+        m_line("EVENT " + Failure("read", status, err));
     }
     return status;
 }

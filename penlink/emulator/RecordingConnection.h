@@ -1,8 +1,10 @@
 // A connection to the real pen that writes every report and every failure
-// to its recording (RecordingBus) as it passes it on.
+// as a line of its recording (RecordingBus gives it the line writer) as it
+// passes it on.
 #ifndef PENLINK_EMULATOR_RECORDINGCONNECTION_H
 #define PENLINK_EMULATOR_RECORDINGCONNECTION_H
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,13 +13,14 @@
 
 namespace penlink::emulator {
 
-class RecordingBus;
-
 class RecordingConnection : public HidConnection {
 public:
-    // Passes the calls on to inner, opened at path; bus must outlive it.
-    RecordingConnection(std::unique_ptr<HidConnection> inner, RecordingBus& bus,
-                        std::string path);
+    // Writes one line of the recording; any thread.
+    using LineWriter = std::function<void(const std::string&)>;
+
+    // Passes the calls on to inner, opened at path, and writes what crossed
+    // with line, which must stay callable as long as the connection lives.
+    RecordingConnection(std::unique_ptr<HidConnection> inner, LineWriter line, std::string path);
     // Ends a Read waiting on another thread and waits for it, then closes
     // inner and writes "closed". The owner's thread.
     ~RecordingConnection() override;
@@ -31,7 +34,7 @@ public:
 private:
     std::unique_ptr<HidConnection> m_inner;
     std::mutex m_readMutex;  // held by the one Read, so that the end can wait for it
-    RecordingBus& m_bus;
+    const LineWriter m_line;
     const std::string m_path;
 };
 

@@ -3,8 +3,8 @@
 // report_descriptor), so probing never opens a device for I/O; Open gives a
 // non-blocking descriptor whose reads and writes are bounded with poll.
 //
-// Access to /dev/hidrawN is root-only by default; the udev rule shipped in
-// penlink/udev gives the logged-in user access to the pen's nodes.
+// Access to /dev/hidrawN is root-only by default; the udev rule that the
+// build makes in penlink/udev gives the logged-in user access to the pen's nodes.
 #ifndef PENLINK_HIDRAWBACKEND_H
 #define PENLINK_HIDRAWBACKEND_H
 

@@ -86,7 +86,7 @@ protected:
             size_t got = 0;
             SysError err;
             started = true;
-            readerStatus = reading->Read(buffer.data(), buffer.size(), got, 20000, err);
+            readerStatus.store(reading->Read(buffer.data(), buffer.size(), got, 20000, err));
         });
         while (!started) std::this_thread::yield();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -44,9 +44,9 @@ double ChildrenCpuSeconds() {
 // Runs penflash update --all on pens emulated pens, its output discarded.
 Timing RunAll(const std::string& image, unsigned pens) {
     const std::string count = std::to_string(pens);
-    std::vector<std::string> args = {PENFLASH_BENCH_PROGRAM, "update", "--all", "--yes",
-                                     "--emulate", "normal", "--emulate-pens", count,
-                                     "--image", image};
+    std::vector<std::string> args = {
+        PENFLASH_BENCH_PROGRAM, "update", "--all",   "--yes", "--emulate", "normal",
+        "--emulate-pens",       count,    "--image", image};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -105,9 +105,10 @@ int main() {
     };
     std::vector<Row> rows = {{1, 0, {}}, {4, 1.3, {}}, {16, 2.0, {}}};
     bool ok = true;
-    std::printf("penflash update --all, 53,256-byte image, emulated pens "
-                "(best of 3 runs, %u cores):\n",
-                cores);
+    std::printf(
+        "penflash update --all, 53,256-byte image, emulated pens "
+        "(best of 3 runs, %u cores):\n",
+        cores);
     for (Row& row : rows) {
         row.timing = Best(image, row.pens);
         const double share = row.timing.cpu / row.timing.wall / (cores == 0 ? 1 : cores);
@@ -126,13 +127,15 @@ int main() {
         if (!met) {
             const double share = row.timing.cpu / row.timing.wall / (cores == 0 ? 1 : cores);
             if (share >= 0.8) {
-                std::printf("  bound by the processor: the pens' processes kept %.0f%% of %u "
-                            "cores busy (%.2f s of processor time in %.2f s)\n",
-                            share * 100, cores, row.timing.cpu, row.timing.wall);
+                std::printf(
+                    "  bound by the processor: the pens' processes kept %.0f%% of %u "
+                    "cores busy (%.2f s of processor time in %.2f s)\n",
+                    share * 100, cores, row.timing.cpu, row.timing.wall);
             } else {
-                std::printf("  not bound by the processor (%.0f%% of %u cores busy): the time "
-                            "goes in waits, the pens' own pace or the machine's other load\n",
-                            share * 100, cores);
+                std::printf(
+                    "  not bound by the processor (%.0f%% of %u cores busy): the time "
+                    "goes in waits, the pens' own pace or the machine's other load\n",
+                    share * 100, cores);
             }
         }
         ok = ok && met;

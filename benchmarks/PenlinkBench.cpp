@@ -106,7 +106,8 @@ int main() {
     const bool idleOk = IdleShare(share);
     std::printf("transfer time / 951 ms: %.3f (target <= 1.05)%s\n", ratio,
                 transferOk ? "" : "  [TRANSFER FAILED]");
-    std::printf("CPU share of one core while waiting 3000 ms for the identity: %.2f%% (target < 2%%)%s\n",
-                share * 100, idleOk ? "" : "  [WAIT FAILED]");
+    std::printf(
+        "CPU share of one core while waiting 3000 ms for the identity: %.2f%% (target < 2%%)%s\n",
+        share * 100, idleOk ? "" : "  [WAIT FAILED]");
     return transferOk && idleOk && ratio <= 1.05 && share < 0.02 ? 0 : 1;
 }

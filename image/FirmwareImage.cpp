@@ -45,8 +45,8 @@ bool FirmwareImage::FromStored(const std::uint8_t* data, std::size_t size, Firmw
         options.maxDeclaredLength = kMaxLength;
         const szdd::SzddError expanded = szdd::SzddExpand(data, size, bytes, options);
         if (expanded != szdd::SzddError::None) {
-            error = std::string("damaged SZDD container: ") + szdd::SzddErrorText(expanded) +
-                    " (" + GroupDigits(info.expectedLength) + " bytes declared)";
+            error = std::string("damaged SZDD container: ") + szdd::SzddErrorText(expanded) + " (" +
+                    GroupDigits(info.expectedLength) + " bytes declared)";
             return false;
         }
     } else {

@@ -97,26 +97,22 @@ inline void CopyReferenceExact(std::uint8_t* base, std::size_t produced, std::si
 
 const char* SzddErrorText(SzddError error) noexcept {
     switch (error) {
-    case SzddError::None:
-        return "no error";
-    case SzddError::NotSzdd:
-        return "not an SZDD file: the signature \"SZDD\" 88 F0 27 33 is missing";
-    case SzddError::TruncatedHeader:
-        return "the SZDD header is cut short (it takes 14 bytes)";
-    case SzddError::UnknownMethod:
-        return "unsupported compression method (only 'A' is known)";
-    case SzddError::DeclaredTooLarge:
-        return "the declared expanded length is larger than allowed";
-    case SzddError::TruncatedReference:
-        return "the compressed stream ends inside a back-reference";
-    case SzddError::LengthShort:
-        return "the compressed stream holds fewer bytes than the header declares";
-    case SzddError::LengthExceeded:
-        return "the compressed stream holds more bytes than the header declares";
-    case SzddError::InputTooLarge:
-        return "the input is 4 GiB or larger, more than an SZDD header can declare";
-    case SzddError::OutOfMemory:
-        return "not enough memory for the output";
+        case SzddError::None: return "no error";
+        case SzddError::NotSzdd:
+            return "not an SZDD file: the signature \"SZDD\" 88 F0 27 33 is missing";
+        case SzddError::TruncatedHeader: return "the SZDD header is cut short (it takes 14 bytes)";
+        case SzddError::UnknownMethod: return "unsupported compression method (only 'A' is known)";
+        case SzddError::DeclaredTooLarge:
+            return "the declared expanded length is larger than allowed";
+        case SzddError::TruncatedReference:
+            return "the compressed stream ends inside a back-reference";
+        case SzddError::LengthShort:
+            return "the compressed stream holds fewer bytes than the header declares";
+        case SzddError::LengthExceeded:
+            return "the compressed stream holds more bytes than the header declares";
+        case SzddError::InputTooLarge:
+            return "the input is 4 GiB or larger, more than an SZDD header can declare";
+        case SzddError::OutOfMemory: return "not enough memory for the output";
     }
     return "unknown error";
 }
@@ -150,7 +146,8 @@ SzddError SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std
         return SzddError::DeclaredTooLarge;
     }
 
-    const std::uint64_t streamBound = static_cast<std::uint64_t>(size - kHeaderSize) * kMaxExpansion;
+    const std::uint64_t streamBound =
+        static_cast<std::uint64_t>(size - kHeaderSize) * kMaxExpansion;
     const std::uint64_t capacity = std::min<std::uint64_t>(header.declaredLength, streamBound);
     if (capacity > SIZE_MAX - kCopySlack) {
         return SzddError::OutOfMemory;
@@ -276,7 +273,7 @@ struct Match {
 // that references into the unwritten window need no special case and
 // comparisons may read past the end of the input.
 class MatchFinder {
-  public:
+public:
     static constexpr std::size_t kTextPadding = 32;
 
     // The fill's positions up to 18 before its end all carry the same key,
@@ -354,7 +351,8 @@ class MatchFinder {
             // The trees hold only positions that share four bytes; three
             // come from the latest position whose first three hashed alike.
             const std::size_t distance = self - last3;
-            if (distance <= kWindowSize && (Load32(cur - distance) & 0xFFFFFF) == (key & 0xFFFFFF)) {
+            if (distance <= kWindowSize &&
+                (Load32(cur - distance) & 0xFFFFFF) == (key & 0xFFFFFF)) {
                 bestCommon = 3;
                 bestDistance = distance;
             }
@@ -369,7 +367,7 @@ class MatchFinder {
         return best;
     }
 
-  private:
+private:
     static constexpr unsigned kHashBits = 15;
     static constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;
     static constexpr unsigned kHash3Bits = 16;
@@ -404,7 +402,8 @@ class MatchFinder {
 
     // Number of equal leading bytes of a and b, at most 18, given that the
     // first `known` are equal.
-    static std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t known) {
+    static std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b,
+                                    std::size_t known) {
         std::size_t n = known;
 #if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
         for (; n < kMaxMatch; n += 8) {
@@ -449,7 +448,7 @@ class MatchFinder {
 
 // Appends groups to a buffer sized for the worst case (all literals).
 class GroupWriter {
-  public:
+public:
     explicit GroupWriter(std::uint8_t* out) : op_(out) {}
 
     void Literal(std::uint8_t byte) {
@@ -465,7 +464,7 @@ class GroupWriter {
 
     std::uint8_t* End() const { return op_; }
 
-  private:
+private:
     void StartItem(bool literal) {
         if (bit_ == 8) {
             flags_ = op_++;

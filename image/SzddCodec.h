@@ -23,8 +23,7 @@
 namespace image::szdd {
 
 constexpr std::size_t kHeaderSize = 14;
-constexpr std::array<std::uint8_t, 8> kSignature = {0x53, 0x5A, 0x44, 0x44,
-                                                    0x88, 0xF0, 0x27, 0x33};
+constexpr std::array<std::uint8_t, 8> kSignature = {0x53, 0x5A, 0x44, 0x44, 0x88, 0xF0, 0x27, 0x33};
 constexpr std::uint8_t kMethodLzss = 0x41;  // 'A'
 
 enum class SzddError {
@@ -58,8 +57,7 @@ struct SzddHeader {
 // TruncatedHeader when they match it but fewer than 14 bytes are present (an
 // empty input included); header is left untouched on both error paths.
 // Any thread.
-SzddError SzddParseHeader(const std::uint8_t* data, std::size_t size,
-                          SzddHeader& header) noexcept;
+SzddError SzddParseHeader(const std::uint8_t* data, std::size_t size, SzddHeader& header) noexcept;
 
 struct SzddExpandOptions {
     // Headers that declare more than this many bytes are refused before any

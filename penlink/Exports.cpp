@@ -124,8 +124,7 @@ ORVANE_ERROR FWUSetProgressCallback(FWU_PROGRESS_CALLBACK callback, void* contex
             callback(context, sent, total);
         };
     }
-    return Gated("FWUSetProgressCallback",
-                 [&] { return SetProgressCallback(std::move(onBlock)); });
+    return Gated("FWUSetProgressCallback", [&] { return SetProgressCallback(std::move(onBlock)); });
 }
 
 ORVANE_ERROR FWUIdentifyDevice(tagFWUDEVICEINFO* pInfo) {
@@ -138,19 +137,19 @@ ORVANE_ERROR FWUIdentifyUpdateModeDevice(tagFWUDEVICEINFO* pInfo) {
 
 ORVANE_ERROR FWUEnumDevices(FWU_DEVICE_CALLBACK callback, void* context) {
     if (callback == nullptr) return ORVANE_ERROR_DEVICE_NOT_FOUND;
-    return ToError(EnumDevices([&](const std::string& path, const HidProbe& probe, bool update,
-                                   bool heldElsewhere) {
-        FWUDEVICEENTRY out{};
-        out.wVendorID = probe.vendorId;
-        out.wProductID = probe.productId;
-        out.dwMode = update ? FWU_MODE_UPDATE : FWU_MODE_NORMAL;
-        out.wInputLength = probe.inputReportLength;
-        out.wOutputLength = probe.outputReportLength;
-        out.pszPath = path.c_str();
-        out.pszLocation = probe.location.c_str();
-        out.dwFlags = heldElsewhere ? FWU_ENTRY_HELD : 0;
-        callback(context, &out);
-    }));
+    return ToError(EnumDevices(
+        [&](const std::string& path, const HidProbe& probe, bool update, bool heldElsewhere) {
+            FWUDEVICEENTRY out{};
+            out.wVendorID = probe.vendorId;
+            out.wProductID = probe.productId;
+            out.dwMode = update ? FWU_MODE_UPDATE : FWU_MODE_NORMAL;
+            out.wInputLength = probe.inputReportLength;
+            out.wOutputLength = probe.outputReportLength;
+            out.pszPath = path.c_str();
+            out.pszLocation = probe.location.c_str();
+            out.dwFlags = heldElsewhere ? FWU_ENTRY_HELD : 0;
+            callback(context, &out);
+        }));
 }
 
 ORVANE_ERROR FWUSelectDevice(const char* pszLocation) {

@@ -27,8 +27,8 @@
 // at once with ORVANE_ERROR_MODE_CHANGE_FAILED, and it changes nothing, so
 // that it can neither free the pen under the running call nor write into
 // the middle of an image. A program that moves its calls between threads
-// must therefore let each call return before it makes the next. FWUGetDeviceInfo, FWUEnumDevices and the
-// notification target calls are not held back and may run at any time.
+// must therefore let each call return before it makes the next. FWUGetDeviceInfo, FWUEnumDevices
+// and the notification target calls are not held back and may run at any time.
 //
 // On Linux there are no windows: FWUOpenDevice takes a notification target
 // made by FWUCreateNotifyTarget, and the caller waits for the result with
@@ -106,10 +106,10 @@ static_assert(sizeof(tagFWUDEVICEINFO) == 40, "tagFWUDEVICEINFO is forty bytes")
 //                            to switch but did not come back) or
 //                            NOT_FOUND_NO_DEVICE (no pen at all).
 #define WM_DEVICE_SEARCH_RESULT 0x0501
-#define SEARCH_FOUND 1
-#define SEARCH_NOT_FOUND 2
-#define NOT_FOUND_AFTER_SWITCH 1
-#define NOT_FOUND_NO_DEVICE 2
+#define SEARCH_FOUND            1
+#define SEARCH_NOT_FOUND        2
+#define NOT_FOUND_AFTER_SWITCH  1
+#define NOT_FOUND_NO_DEVICE     2
 
 #ifdef _WIN32
 typedef HWND FWU_TARGET;
@@ -237,21 +237,21 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUIdentifyUpdateModeDevice(tagFWUDEVICEIN
 #define FWU_MODE_UPDATE 2
 
 // dwFlags of FWUDEVICEENTRY.
-#define FWU_ENTRY_HELD 1  // another updater holds this pen: this process writes nothing to it
+#define FWU_ENTRY_HELD  1  // another updater holds this pen: this process writes nothing to it
 
 // One HID interface that matches the pen's IDs.
 typedef struct tagFWUDEVICEENTRY {
     uint16_t wVendorID;
     uint16_t wProductID;
-    uint32_t dwMode;          // FWU_MODE_NORMAL or FWU_MODE_UPDATE
-    uint16_t wInputLength;    // longest input report, report ID included
-    uint16_t wOutputLength;   // longest output report, report ID included
-    const char* pszPath;      // UTF-8; valid during the callback only
+    uint32_t dwMode;         // FWU_MODE_NORMAL or FWU_MODE_UPDATE
+    uint16_t wInputLength;   // longest input report, report ID included
+    uint16_t wOutputLength;  // longest output report, report ID included
+    const char* pszPath;     // UTF-8; valid during the callback only
     // Where the pen is plugged in (UTF-8; valid during the callback only):
     // the same in both of its modes, the value FWUSelectDevice takes. Empty,
     // never null, where the platform tells none.
     const char* pszLocation;
-    uint32_t dwFlags;         // FWU_ENTRY_* bits
+    uint32_t dwFlags;  // FWU_ENTRY_* bits
 } FWUDEVICEENTRY;
 
 typedef void(PENLINK_CALL* FWU_DEVICE_CALLBACK)(void* context, const FWUDEVICEENTRY* entry);
@@ -278,10 +278,10 @@ PENLINK_API ORVANE_ERROR PENLINK_CALL FWUSelectDevice(const char* pszLocation);
 // write anything to a pen, keyed on the pen's location (on the whole computer
 // where no location is known); it holds across the pen's switch and across
 // FWUInit, and is let go when FWUCloseDevice returns, when FWUOpenDevice
-// fails, or by the system when the process ends. A pen whose lock another updater (any process, any user)
-// holds gets nothing from this one: FWUOpenDevice and the identify calls
-// return ORVANE_ERROR_MODE_CHANGE_FAILED, the search passes over it, and its
-// FWUDEVICEENTRY carries FWU_ENTRY_HELD.
+// fails, or by the system when the process ends. A pen whose lock another updater (any process, any
+// user) holds gets nothing from this one: FWUOpenDevice and the identify calls return
+// ORVANE_ERROR_MODE_CHANGE_FAILED, the search passes over it, and its FWUDEVICEENTRY carries
+// FWU_ENTRY_HELD.
 //
 // With hold nonzero, FWUCloseDevice keeps the lock (so that no other updater
 // starts on the pen while it restarts); FWUHoldPen(0) then lets it go.

@@ -6,9 +6,7 @@
 #include "WizardSession.h"
 #include "res/resource.h"
 
-CExplanationPage::CExplanationPage() : CWizardPage(IDD_EXPLANATION) {
-    m_bWhiteBackground = FALSE;
-}
+CExplanationPage::CExplanationPage() : CWizardPage(IDD_EXPLANATION) { m_bWhiteBackground = FALSE; }
 
 BOOL CExplanationPage::OnInitDialog() {
     CWizardPage::OnInitDialog();

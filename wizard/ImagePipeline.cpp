@@ -49,9 +49,7 @@ HANDLE CreateNewFile(const std::wstring& path) {
 
 }  // namespace
 
-const std::wstring& LastImagePipelineError() {
-    return t_lastError;
-}
+const std::wstring& LastImagePipelineError() { return t_lastError; }
 
 std::wstring MakeTempFileName() {
     wchar_t directory[MAX_PATH];
@@ -182,8 +180,7 @@ BYTE* ReadFileToBuffer(const std::wstring& path, DWORD* length) {
         Report(L"ReadFileToBuffer(" + path + L"): unusable length " +
                std::to_wstring(size.QuadPart));
     } else if (!(block = static_cast<BYTE*>(std::malloc(static_cast<size_t>(size.QuadPart))))) {
-        Report(L"malloc of " + std::to_wstring(size.QuadPart) + L" bytes for " + path +
-               L" failed");
+        Report(L"malloc of " + std::to_wstring(size.QuadPart) + L" bytes for " + path + L" failed");
     } else {
         const DWORD wanted = static_cast<DWORD>(size.QuadPart);
         DWORD done = 0;
@@ -259,8 +256,8 @@ bool LoadFirmwareImage(HMODULE module, BYTE** image, int* length) {
     DeleteOwnFile(expandedPath);
     if (!block) return false;
     if (read != expected) {
-        Report(L"the expanded image changed on disk: " + std::to_wstring(read) +
-               L" bytes read, " + std::to_wstring(expected) + L" written");
+        Report(L"the expanded image changed on disk: " + std::to_wstring(read) + L" bytes read, " +
+               std::to_wstring(expected) + L" written");
         std::free(block);
         return false;
     }

@@ -29,9 +29,9 @@ void CLibraryCall::Start(Call call, HWND target, UINT message, WPARAM tag) {
         job.release();  // the thread owns it now
         return;
     }
-    const std::wstring line =
-        L"FlashWizard: CreateThread failed (" + std::to_wstring(GetLastError()) +
-        L"); the library call runs on the window's thread\n";
+    const std::wstring line = L"FlashWizard: CreateThread failed (" +
+                              std::to_wstring(GetLastError()) +
+                              L"); the library call runs on the window's thread\n";
     OutputDebugStringW(line.c_str());
     Run(*job);
 }

@@ -19,7 +19,8 @@ void COpenDevice::ShowNextCaption() {
 }
 
 void COpenDevice::RestoreStatusText() {
-    if (!m_strStatusText.IsEmpty()) SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, m_strStatusText.c_str());
+    if (!m_strStatusText.IsEmpty())
+        SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, m_strStatusText.c_str());
 }
 
 void COpenDevice::OnSetActive() {
@@ -55,23 +56,22 @@ void COpenDevice::SearchAnswered(void* page, WPARAM wParam, LPARAM lParam) {
 
 LRESULT COpenDevice::OnDeviceSearchResult(WPARAM wParam, LPARAM lParam) {
     switch (wParam) {
-    case SEARCH_FOUND:
-        // lParam is the library's device object: not ours to touch.
-        m_pWizard->EnableButton(IDC_WIZ_NEXT, TRUE);
-        m_pWizard->EnableButton(IDC_WIZ_BACK, FALSE);
-        m_pWizard->OnNext();
-        return 1;
-    case SEARCH_NOT_FOUND:
-        if (!m_bCancelled) {
-            const HWND status = Item(IDC_STATUS_TEXT);
-            m_strStatusText = WindowText(status);
-            const UINT reason =
-                lParam == NOT_FOUND_AFTER_SWITCH ? IDS_SWITCH_TIMEOUT : IDS_DEVICE_NOT_FOUND;
-            SetWindowTextW(status, LoadResourceString(reason).c_str());
-        }
-        return 2;
-    default:
-        return static_cast<LRESULT>(wParam);
+        case SEARCH_FOUND:
+            // lParam is the library's device object: not ours to touch.
+            m_pWizard->EnableButton(IDC_WIZ_NEXT, TRUE);
+            m_pWizard->EnableButton(IDC_WIZ_BACK, FALSE);
+            m_pWizard->OnNext();
+            return 1;
+        case SEARCH_NOT_FOUND:
+            if (!m_bCancelled) {
+                const HWND status = Item(IDC_STATUS_TEXT);
+                m_strStatusText = WindowText(status);
+                const UINT reason =
+                    lParam == NOT_FOUND_AFTER_SWITCH ? IDS_SWITCH_TIMEOUT : IDS_DEVICE_NOT_FOUND;
+                SetWindowTextW(status, LoadResourceString(reason).c_str());
+            }
+            return 2;
+        default: return static_cast<LRESULT>(wParam);
     }
 }
 

@@ -24,7 +24,8 @@ HWND CSearchSink::Open(Handler handler, void* context) {
     }
     m_handler = handler;
     m_context = context;
-    m_hWnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, this);
+    m_hWnd =
+        CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, this);
     return m_hWnd;
 }
 
@@ -35,8 +36,7 @@ void CSearchSink::Close() {
     DestroyWindow(window);
 }
 
-LRESULT CALLBACK CSearchSink::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
+LRESULT CALLBACK CSearchSink::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(window, GWLP_USERDATA,

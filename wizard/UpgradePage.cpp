@@ -62,36 +62,36 @@ LRESULT CUpgradePage::OnUpdateStepDone(WPARAM wParam, LPARAM lParam) {
     if (m_nAwaited == kNoStep || wParam != m_nAwaited) return 0;
     const auto result = static_cast<ORVANE_ERROR>(lParam);
     switch (m_nAwaited) {
-    case kStartStep:
-        if (result != ORVANE_ERROR_NONE) {
-            EndSequence();
-            WizardMessageBox(*m_pSession, IDS_DEVICE_NOT_FOUND, MB_ICONERROR);
-            PostQuitMessage(0);
+        case kStartStep:
+            if (result != ORVANE_ERROR_NONE) {
+                EndSequence();
+                WizardMessageBox(*m_pSession, IDS_DEVICE_NOT_FOUND, MB_ICONERROR);
+                PostQuitMessage(0);
+                return 0;
+            }
+            {
+                // The buffer stays with the page until this call's result is in.
+                unsigned char* const image = m_pImage;
+                const int length = m_nImageLength;
+                StartStep(kSendStep, [session = m_pSession, image, length] {
+                    return session->SendFirmware(image, length);
+                });
+            }
             return 0;
-        }
-        {
-            // The buffer stays with the page until this call's result is in.
-            unsigned char* const image = m_pImage;
-            const int length = m_nImageLength;
-            StartStep(kSendStep, [session = m_pSession, image, length] {
-                return session->SendFirmware(image, length);
-            });
-        }
-        return 0;
-    case kSendStep:
-        if (result != ORVANE_ERROR_NONE) {
-            EndSequence();
-            if (!m_bCancelled) WizardMessageBox(*m_pSession, IDS_DOWNLOAD_ERROR, MB_ICONERROR);
-            PostQuitMessage(0);
+        case kSendStep:
+            if (result != ORVANE_ERROR_NONE) {
+                EndSequence();
+                if (!m_bCancelled) WizardMessageBox(*m_pSession, IDS_DOWNLOAD_ERROR, MB_ICONERROR);
+                PostQuitMessage(0);
+                return 0;
+            }
+            StartStep(kCloseStep, [session = m_pSession] { return session->CloseDevice(); });
             return 0;
-        }
-        StartStep(kCloseStep, [session = m_pSession] { return session->CloseDevice(); });
-        return 0;
-    default:
-        // The update is in; a failed close changes nothing.
-        EndSequence();
-        m_pWizard->OnNext();
-        return 0;
+        default:
+            // The update is in; a failed close changes nothing.
+            EndSequence();
+            m_pWizard->OnNext();
+            return 0;
     }
 }
 

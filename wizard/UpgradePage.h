@@ -75,12 +75,12 @@ private:
     void EndSequence();
     void ReleaseImage();
 
-    BOOL m_bCancelled = FALSE;       // the user agreed to cancel while asked here
-    int m_nImageLength = 0;          // bytes in m_pImage
+    BOOL m_bCancelled = FALSE;          // the user agreed to cancel while asked here
+    int m_nImageLength = 0;             // bytes in m_pImage
     unsigned char* m_pImage = nullptr;  // the expanded image, a malloc block
-    bool m_bStarted = false;           // the sequence has begun (it runs once)
-    UpdateStep m_nAwaited = kNoStep;   // the call whose result is awaited
-    CLibraryCall m_call;               // the worker of the library calls
+    bool m_bStarted = false;            // the sequence has begun (it runs once)
+    UpdateStep m_nAwaited = kNoStep;    // the call whose result is awaited
+    CLibraryCall m_call;                // the worker of the library calls
 };
 
 #endif  // FLASHWIZARD_UPGRADEPAGE_H

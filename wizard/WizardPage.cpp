@@ -33,8 +33,7 @@ bool IsHeaderBandControl(HWND control) {
 
 }  // namespace
 
-CWizardPage::CWizardPage(UINT templateId)
-    : CDialogWindow(templateId), m_nTemplateId(templateId) {}
+CWizardPage::CWizardPage(UINT templateId) : CDialogWindow(templateId), m_nTemplateId(templateId) {}
 
 CWizardPage::~CWizardPage() = default;
 

@@ -76,9 +76,9 @@ public:
     CBrushObject m_brBackground;     // window-colour brush, made at init
     CWizardFrame* m_pWizard = nullptr;
     CWizardSession* m_pSession = nullptr;  // the frame's session; not owned
-    BOOL m_bCreated = FALSE;         // the window exists
-    BOOL m_bActive = FALSE;          // the page is the one shown
-    UINT m_nTemplateId;              // template, and identity for jumps
+    BOOL m_bCreated = FALSE;               // the window exists
+    BOOL m_bActive = FALSE;                // the page is the one shown
+    UINT m_nTemplateId;                    // template, and identity for jumps
 
 protected:
     // Fonts, brush, title fonts on 1005 and 1009. Returns TRUE. Every page

@@ -13,9 +13,8 @@ CWizardSession::CWizardSession(CText product, CText version)
 
 CText CWizardSession::ReplacePlaceholders(const CText& text, int* replaced) const {
     CText completed = text;
-    const int count =
-        CompletePlaceholders(completed, PlaceholderValues{m_strProduct, m_strVersion,
-                                                          m_strCurrentVersion});
+    const int count = CompletePlaceholders(
+        completed, PlaceholderValues{m_strProduct, m_strVersion, m_strCurrentVersion});
     if (replaced != nullptr) *replaced = count;
     return completed;
 }
@@ -36,7 +35,8 @@ ORVANE_ERROR CWizardSession::OpenDevice(HWND target) {
 
 CText CWizardSession::FormatCurrentVersion() const {
     tagFWUDEVICEINFO info{};
-    if (FWUGetDeviceInfo(&info) != ORVANE_ERROR_NONE) return LoadResourceString(IDS_VERSION_UNKNOWN);
+    if (FWUGetDeviceInfo(&info) != ORVANE_ERROR_NONE)
+        return LoadResourceString(IDS_VERSION_UNKNOWN);
     // Zero: the last search found the pen already in its update mode. If an
     // earlier search of this run switched it, its reading is the pen's.
     const std::uint32_t version =

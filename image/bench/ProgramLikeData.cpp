@@ -10,7 +10,7 @@ namespace {
 // splitmix64: small, fast and the same everywhere (unlike the standard
 // distributions, whose output differs between library implementations).
 class Random {
-  public:
+public:
     explicit Random(std::uint64_t seed) : state_(seed) {}
 
     std::uint64_t Next() {
@@ -31,20 +31,20 @@ class Random {
         return a < b ? a : b;
     }
 
-  private:
+private:
     std::uint64_t state_;
 };
 
 constexpr std::uint32_t kImageBase = 0x00401000;
 
 const std::array<const char*, 32> kWords = {
-    "device",  "firmware", "update",  "error",   "version", "report", "pen",     "page",
-    "failed",  "cannot",   "open",    "write",   "read",    "buffer", "length",  "timeout",
-    "handle",  "image",    "block",   "offset",  "status",  "reply",  "command", "mode",
-    "%s: %d",  "0x%08X",   "\r\n",    "USB",     "HID",     "the",    "is",      "not"};
+    "device", "firmware", "update", "error",  "version", "report", "pen",     "page",
+    "failed", "cannot",   "open",   "write",  "read",    "buffer", "length",  "timeout",
+    "handle", "image",    "block",  "offset", "status",  "reply",  "command", "mode",
+    "%s: %d", "0x%08X",   "\r\n",   "USB",    "HID",     "the",    "is",      "not"};
 
 class Generator {
-  public:
+public:
     Generator(std::size_t size, std::uint64_t seed) : size_(size), rng_(seed) {
         out_.reserve(size + 256);
     }
@@ -70,7 +70,7 @@ class Generator {
         return std::move(out_);
     }
 
-  private:
+private:
     void Byte(std::uint32_t b) { out_.push_back(static_cast<std::uint8_t>(b)); }
 
     void Bytes(std::initializer_list<std::uint32_t> bytes) {
@@ -127,57 +127,61 @@ class Generator {
     void Instruction() {
         const std::uint32_t reg = rng_.Skewed(8);
         switch (rng_.Below(12)) {
-        case 0:  // mov reg, [ebp+d]
-            Bytes({0x8B, 0x45 + 8 * reg, FrameOffset()});
-            break;
-        case 1:  // mov [ebp+d], reg
-            Bytes({0x89, 0x45 + 8 * reg, FrameOffset()});
-            break;
-        case 2:  // push dword [ebp+d]
-            Bytes({0xFF, 0x75, FrameOffset()});
-            break;
-        case 3: {  // call a function met before (or one further on)
-            Byte(0xE8);
-            const std::uint32_t target =
-                functions_.empty() || rng_.Below(5) == 0
-                    ? Address() + 0x200 + rng_.Below(0x4000)
-                    : functions_[functions_.size() - 1 - rng_.Skewed(static_cast<std::uint32_t>(
-                                                          functions_.size() < 64 ? functions_.size() : 64))];
-            Le32(target - (Address() + 4));
-            break;
-        }
-        case 4:  // test eax, eax; jz / jnz short
-            Bytes({0x85, 0xC0, 0x74 + rng_.Below(2), 4 + rng_.Skewed(40)});
-            break;
-        case 5:  // cmp reg, imm8; jcc short
-            Bytes({0x83, 0xF8 + reg, rng_.Skewed(32), 0x72 + rng_.Below(12), rng_.Skewed(60)});
-            break;
-        case 6:  // xor reg, reg
-            Bytes({0x33, 0xC0 + 9 * reg});
-            break;
-        case 7:  // mov reg, imm32 (often an address)
-            Byte(0xB8 + reg);
-            Le32(rng_.Below(2) ? kImageBase + 0x20000 + 4 * rng_.Below(0x800) : rng_.Skewed(256));
-            break;
-        case 8:  // push imm8
-            Bytes({0x6A, rng_.Skewed(64)});
-            break;
-        case 9:  // add esp, n after a call
-            Bytes({0x83, 0xC4, 4u * (1 + rng_.Skewed(6))});
-            break;
-        case 10:  // lea reg, [ebp+d]
-            Bytes({0x8D, 0x45 + 8 * reg, FrameOffset()});
-            break;
-        default:  // mov reg, [reg+d]
-            Bytes({0x8B, 0x40 + 8 * reg + rng_.Skewed(8), 4 * rng_.Skewed(16)});
-            break;
+            case 0:  // mov reg, [ebp+d]
+                Bytes({0x8B, 0x45 + 8 * reg, FrameOffset()});
+                break;
+            case 1:  // mov [ebp+d], reg
+                Bytes({0x89, 0x45 + 8 * reg, FrameOffset()});
+                break;
+            case 2:  // push dword [ebp+d]
+                Bytes({0xFF, 0x75, FrameOffset()});
+                break;
+            case 3: {  // call a function met before (or one further on)
+                Byte(0xE8);
+                const std::uint32_t target =
+                    functions_.empty() || rng_.Below(5) == 0
+                        ? Address() + 0x200 + rng_.Below(0x4000)
+                        : functions_[functions_.size() - 1 -
+                                     rng_.Skewed(static_cast<std::uint32_t>(
+                                         functions_.size() < 64 ? functions_.size() : 64))];
+                Le32(target - (Address() + 4));
+                break;
+            }
+            case 4:  // test eax, eax; jz / jnz short
+                Bytes({0x85, 0xC0, 0x74 + rng_.Below(2), 4 + rng_.Skewed(40)});
+                break;
+            case 5:  // cmp reg, imm8; jcc short
+                Bytes({0x83, 0xF8 + reg, rng_.Skewed(32), 0x72 + rng_.Below(12), rng_.Skewed(60)});
+                break;
+            case 6:  // xor reg, reg
+                Bytes({0x33, 0xC0 + 9 * reg});
+                break;
+            case 7:  // mov reg, imm32 (often an address)
+                Byte(0xB8 + reg);
+                Le32(rng_.Below(2) ? kImageBase + 0x20000 + 4 * rng_.Below(0x800)
+                                   : rng_.Skewed(256));
+                break;
+            case 8:  // push imm8
+                Bytes({0x6A, rng_.Skewed(64)});
+                break;
+            case 9:  // add esp, n after a call
+                Bytes({0x83, 0xC4, 4u * (1 + rng_.Skewed(6))});
+                break;
+            case 10:  // lea reg, [ebp+d]
+                Bytes({0x8D, 0x45 + 8 * reg, FrameOffset()});
+                break;
+            default:  // mov reg, [reg+d]
+                Bytes({0x8B, 0x40 + 8 * reg + rng_.Skewed(8), 4 * rng_.Skewed(16)});
+                break;
         }
     }
 
     void PointerTable() {
         const std::uint32_t count = 4 + rng_.Below(60);
-        std::uint32_t p = functions_.empty() ? kImageBase : functions_[rng_.Below(
-                                                                static_cast<std::uint32_t>(functions_.size()))];
+        std::uint32_t p =
+            functions_.empty()
+                ? kImageBase
+                : functions_[rng_.Below(static_cast<std::uint32_t>(functions_.size()))];
         for (std::uint32_t i = 0; i < count; ++i) {
             Le32(p);
             p += 16 * (1 + rng_.Skewed(24));
@@ -188,7 +192,8 @@ class Generator {
         const std::uint32_t count = 8 + rng_.Below(120);
         const std::uint32_t width = 1u << rng_.Below(3);  // 1, 2 or 4 bytes each
         for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint32_t v = rng_.Below(3) == 0 ? rng_.Below(1u << (8 * width - 1)) : i * (1 + rng_.Skewed(4));
+            const std::uint32_t v =
+                rng_.Below(3) == 0 ? rng_.Below(1u << (8 * width - 1)) : i * (1 + rng_.Skewed(4));
             for (std::uint32_t b = 0; b < width; ++b) {
                 Byte(v >> (8 * b));
             }

@@ -41,15 +41,18 @@ Timing BestOf(int runs, F&& body) {
         const auto start = Clock::now();
         const std::clock_t cpuStart = std::clock();
         body();
-        best.cpu = std::min(best.cpu, static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
-        best.wall = std::min(best.wall, std::chrono::duration<double>(Clock::now() - start).count());
+        best.cpu =
+            std::min(best.cpu, static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
+        best.wall =
+            std::min(best.wall, std::chrono::duration<double>(Clock::now() - start).count());
     }
     return best;
 }
 
 bool WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(f);
 }
 
@@ -87,7 +90,8 @@ bool RunMscompress(const std::vector<std::uint8_t>& input, std::vector<std::uint
     return ok;
 }
 
-int Measure(const char* title, const std::vector<std::uint8_t>& input, bool timed, bool haveMscompress) {
+int Measure(const char* title, const std::vector<std::uint8_t>& input, bool timed,
+            bool haveMscompress) {
     const double mb = static_cast<double>(input.size()) / 1e6;
     std::printf("%s: %zu bytes\n", title, input.size());
 
@@ -120,7 +124,8 @@ int Measure(const char* title, const std::vector<std::uint8_t>& input, bool time
     }
 
     if (!haveMscompress) {
-        std::printf("  mscompress: not installed, size comparison skipped (apt-get install mscompress)\n");
+        std::printf(
+            "  mscompress: not installed, size comparison skipped (apt-get install mscompress)\n");
         return 0;
     }
     std::vector<std::uint8_t> theirs;
@@ -132,11 +137,13 @@ int Measure(const char* title, const std::vector<std::uint8_t>& input, bool time
     const double theirSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::vector<std::uint8_t> theirsExpanded;
     const SzddError e = image::szdd::SzddExpand(theirs.data(), theirs.size(), theirsExpanded);
-    std::printf("  mscompress: %10zu bytes (%.1f%% of input)%s\n", theirs.size(),
-                100.0 * static_cast<double>(theirs.size()) / static_cast<double>(input.size()),
-                e == SzddError::None && theirsExpanded == input ? "" : "  [our decoder disagrees!]");
+    std::printf(
+        "  mscompress: %10zu bytes (%.1f%% of input)%s\n", theirs.size(),
+        100.0 * static_cast<double>(theirs.size()) / static_cast<double>(input.size()),
+        e == SzddError::None && theirsExpanded == input ? "" : "  [our decoder disagrees!]");
     if (timed) {
-        std::printf("  mscompress: %8.1f MB/s whole process, file I/O included\n", mb / theirSeconds);
+        std::printf("  mscompress: %8.1f MB/s whole process, file I/O included\n",
+                    mb / theirSeconds);
     }
     std::printf("  ours / mscompress size: %.4f  (target <= 1)\n",
                 static_cast<double>(compressed.size()) / static_cast<double>(theirs.size()));
@@ -152,7 +159,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool haveMscompress = HaveMscompress();
-    const auto big = image::szdd::MakeProgramLikeData(static_cast<std::size_t>(megabytes * 1024 * 1024), 1);
+    const auto big =
+        image::szdd::MakeProgramLikeData(static_cast<std::size_t>(megabytes * 1024 * 1024), 1);
     const auto image = image::szdd::MakeProgramLikeData(53256, 7);
     int rc = Measure("program-like data", big, true, haveMscompress);
     rc |= Measure("firmware-sized image", image, false, haveMscompress);

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::uint8_t> strict;
     const SzddError strictError = image::szdd::SzddExpand(data, size, strict);
-    if (strictError == SzddError::None ? !hasHeader || strict.size() != header.declaredLength : !strict.empty()) {
+    if (strictError == SzddError::None ? !hasHeader || strict.size() != header.declaredLength
+                                       : !strict.empty()) {
         std::abort();
     }
 

@@ -13,8 +13,6 @@ HidBackend& Backend() {
     return test != nullptr ? *test : DefaultBackend();
 }
 
-void UseBackend(HidBackend* backend) {
-    g_testBackend.store(backend, std::memory_order_release);
-}
+void UseBackend(HidBackend* backend) { g_testBackend.store(backend, std::memory_order_release); }
 
 }  // namespace penlink

@@ -60,7 +60,7 @@ struct HidProbe {
 
 // Why a probe failed: the walk skips the interface in every case, the reason
 // only goes to the log.
-enum class [[nodiscard]] ProbeStatus { Ok, OpenFailed, AttributesFailed, CapsFailed };
+enum class [[nodiscard]] ProbeStatus{Ok, OpenFailed, AttributesFailed, CapsFailed};
 
 // HID access: the list of interfaces, probing and opening.
 class HidBackend {

@@ -72,7 +72,7 @@ namespace penlink {
 // backend's Write and Read with an invalid-parameter code (EINVAL,
 // ERROR_INVALID_PARAMETER), a write that sends fewer bytes than given with
 // "<call> (short)" and code 0.
-enum class [[nodiscard]] IoStatus {
+enum class [[nodiscard]] IoStatus{
     Ok,             // the whole report went, or one report came
     Timeout,        // the time limit ran out; nothing was transferred
     Cancelled,      // Read only: CancelRead was called

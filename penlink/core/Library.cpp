@@ -157,7 +157,9 @@ void FindFWUDevice() {
         } else {
             device->strWantedLocation = location;
             // A pen that another updater holds is passed over.
-            device->admit = [](const std::string& at) { return PenClaim().Claim(at) == Result::Ok; };
+            device->admit = [](const std::string& at) {
+                return PenClaim().Claim(at) == Result::Ok;
+            };
             state.pQuillDev.store(device);
             result = device->Open();
         }
@@ -240,7 +242,8 @@ namespace {
 Result CloseHeldDevice() {
     CQuillDevice* device = g_FWUState.pQuillDev.load();
     if (device == nullptr) return Result::Ok;
-    if (!device->bUpdateMode) return device->IsSupportedDevice() ? Result::Ok : Result::FinishFailed;
+    if (!device->bUpdateMode)
+        return device->IsSupportedDevice() ? Result::Ok : Result::FinishFailed;
     return SendFinish(*device);
 }
 

@@ -40,14 +40,11 @@ Result CPenClaim::Claim(const std::string& location) {
     SysError err;
     m_lock = TakeLock(location, status, err);
     switch (status) {
-        case PenLockStatus::Taken:
-            m_location = location;
-            return Result::Ok;
+        case PenLockStatus::Taken: m_location = location; return Result::Ok;
         case PenLockStatus::HeldElsewhere:
             LogFailure("another updater holds " + Named(location) + ": nothing is written to it");
             return Result::ModeChangeFailed;
-        case PenLockStatus::Unavailable:
-            break;
+        case PenLockStatus::Unavailable: break;
     }
     LogFailure("locking " + Named(location) + " (the update goes on without the lock)", err);
     return Result::Ok;

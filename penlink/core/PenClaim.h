@@ -18,10 +18,10 @@ class CPenClaim {
 public:
     // Holds the lock of location (empty: the computer's), letting go of one
     // held for another location first. A lock that is held is tried again
-    // for about 200 ms, so that another process's look at it is no refusal. Returns Ok when it is held (already or
-    // now), and also when this system can make no lock at all (logged: the
-    // update goes on unguarded); ModeChangeFailed (logged) when another
-    // updater holds it. Any thread, one call at a time.
+    // for about 200 ms, so that another process's look at it is no refusal. Returns Ok when it is
+    // held (already or now), and also when this system can make no lock at all (logged: the update
+    // goes on unguarded); ModeChangeFailed (logged) when another updater holds it. Any thread, one
+    // call at a time.
     Result Claim(const std::string& location);
 
     // Lets go of the lock held, if any. Any thread.
@@ -33,8 +33,8 @@ public:
     void Take(std::unique_ptr<PenLock> lock, std::string location);
 
     // True when another updater holds the lock of location: a look, taking
-    // and letting go of it at once (tried again for about 200 ms, as Claim). False when this process holds it, or
-    // when no lock can be made. Any thread.
+    // and letting go of it at once (tried again for about 200 ms, as Claim). False when this
+    // process holds it, or when no lock can be made. Any thread.
     bool HeldElsewhere(const std::string& location);
 
     // Whether FWUCloseDevice keeps the lock (FWUHoldPen).

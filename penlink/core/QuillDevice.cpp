@@ -95,7 +95,7 @@ void CQuillDevice::ReplyReader(CQuillDevice* device) {
         const IoStatus status =
             device->hDevice->Read(report, length, got, CurrentTiming().replyTimeoutMs, err);
         if (status == IoStatus::Cancelled) return;  // the waiter gave up
-        if (status == IoStatus::Timeout) continue;   // the waiter decides when to stop
+        if (status == IoStatus::Timeout) continue;  // the waiter decides when to stop
         if (status != IoStatus::Ok) {
             LogFailure("reading the identity reply", err);
             device->SetReplyState(REPLY_FAILED);
@@ -139,10 +139,8 @@ Result CQuillDevice::WaitForReply() {
     }
     reader.join();
     switch (nReplyState.load(std::memory_order_acquire)) {
-        case REPLY_DONE:
-            return Result::Ok;
-        case REPLY_FAILED:
-            return Result::ReadFailed;
+        case REPLY_DONE: return Result::Ok;
+        case REPLY_FAILED: return Result::ReadFailed;
         default:
             LogFailure("no identity reply within " + std::to_string(limit) + " ms");
             return Result::Timeout;
@@ -181,7 +179,8 @@ bool CQuillDevice::IsSupportedDevice() const {
 
 Result CQuillDevice::RequestUpdateMode() {
     if (!IsSupportedDevice()) {
-        LogFailure("product code " + std::to_string(dwProductCode) + " is not one this library updates");
+        LogFailure("product code " + std::to_string(dwProductCode) +
+                   " is not one this library updates");
         return Result::ModeChangeFailed;
     }
     if (WriteReport(sizeof kCmdEnterUpdateMode, kCmdEnterUpdateMode)) return Result::Ok;
@@ -211,7 +210,8 @@ Result CQuillDevice::ReadImageAck() {
     return ReadAck(kImageAck, CurrentTiming().imageAckTimeoutMs, "image acknowledgement");
 }
 
-Result CQuillDevice::SendImage(const uint8_t* pImage, int nLength, const BlockSentCallback& onBlock) {
+Result CQuillDevice::SendImage(const uint8_t* pImage, int nLength,
+                               const BlockSentCallback& onBlock) {
     size_t length = Caps.OutputReportByteLength;
     if (!hDevice || !IsUsableOutputLength(length)) {
         LogFailure("refusing output report length " + std::to_string(length));

@@ -80,8 +80,8 @@ bool IsAcknowledgement(const uint8_t* bytes, size_t count, const uint8_t (&ack)[
 
 bool IsAcceptedProductCode(uint32_t code) {
     return std::find(std::begin(config::kAcceptedProductCodes),
-                     std::end(config::kAcceptedProductCodes), code) !=
-           std::end(config::kAcceptedProductCodes);
+                     std::end(config::kAcceptedProductCodes),
+                     code) != std::end(config::kAcceptedProductCodes);
 }
 
 uint32_t ReadLe32(const uint8_t* p) {

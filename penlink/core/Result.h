@@ -7,7 +7,7 @@
 
 namespace penlink {
 
-enum class [[nodiscard]] Result {
+enum class [[nodiscard]] Result{
     Ok,
     NotInitialized,    // FWUOpenDevice before FWUInit
     OpenFailed,        // a matching device refused to be opened

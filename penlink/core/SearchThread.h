@@ -59,9 +59,9 @@ private:
     std::condition_variable m_changed;
     bool m_abandoned = false;
     bool m_done = true;
-    bool m_found = false;        // the last search posted kSearchFound
-    void* m_target = nullptr;    // the target the search was started for
-    bool m_targetGone = false;   // ... and it went away while the search ran
+    bool m_found = false;       // the last search posted kSearchFound
+    void* m_target = nullptr;   // the target the search was started for
+    bool m_targetGone = false;  // ... and it went away while the search ran
 };
 
 // The library's search.

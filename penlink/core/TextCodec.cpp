@@ -78,8 +78,8 @@ std::u16string Utf8ToUtf16(const std::string& text) {
             if ((c & 0xC0) != 0x80) ok = false;
             cp = (cp << 6) | (c & 0x3F);
         }
-        const bool overlong = (extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) ||
-                              (extra == 3 && cp < 0x10000);
+        const bool overlong =
+            (extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
         if (!ok || overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             AppendUtf16(out, 0xFFFD);
             ++i;

@@ -45,15 +45,16 @@ IoStatus EmulatedConnection::Write(const uint8_t* report, size_t length, unsigne
     return m_device->Receive(report, length, err);
 }
 
-IoStatus EmulatedConnection::Read(uint8_t* buffer, size_t capacity, size_t& got,
-                                  unsigned timeoutMs, SysError& err) {
+IoStatus EmulatedConnection::Read(uint8_t* buffer, size_t capacity, size_t& got, unsigned timeoutMs,
+                                  SysError& err) {
     got = 0;
     if (buffer == nullptr || capacity == 0) {
         err = {"ReadFile", kInvalidParameter};
         return IoStatus::Failed;
     }
     std::lock_guard<std::mutex> reading(m_readMutex);
-    const IoStatus status = m_device->Deliver(m_generation, buffer, capacity, got, timeoutMs, m_cancel);
+    const IoStatus status =
+        m_device->Deliver(m_generation, buffer, capacity, got, timeoutMs, m_cancel);
     if (status == IoStatus::DeviceStopped) err = {"ReadFile", kGenFailure};
     return status;
 }

@@ -45,8 +45,8 @@ IoStatus EmulatedDevice::Receive(const uint8_t* report, size_t length, SysError&
 
 IoStatus EmulatedDevice::OnReport(const uint8_t*, SysError&) { return IoStatus::Ok; }
 
-IoStatus EmulatedDevice::Deliver(uint64_t generation, uint8_t* buffer, size_t capacity,
-                                 size_t& got, unsigned timeoutMs, std::atomic<bool>& cancel) {
+IoStatus EmulatedDevice::Deliver(uint64_t generation, uint8_t* buffer, size_t capacity, size_t& got,
+                                 unsigned timeoutMs, std::atomic<bool>& cancel) {
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -88,8 +88,8 @@ void EmulatedDevice::QueueInput(const std::vector<uint8_t>& bytes,
     const auto due = std::chrono::steady_clock::now() + delay;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_input.push_back({m_input.empty() ? due : std::max(due, m_input.back().due),
-                           std::move(report)});
+        m_input.push_back(
+            {m_input.empty() ? due : std::max(due, m_input.back().due), std::move(report)});
     }
     m_inputArrived.notify_all();
 }

@@ -20,18 +20,18 @@ namespace penlink::emulator {
 
 // Ways in which the platform may fail to tell the library about a device.
 struct ListingFaults {
-    bool pathFails = false;        // listed, but its path cannot be had
-    bool queryOpenFails = false;   // listed but not plugged in
-    bool attributesFail = false;   // IDs cannot be read
-    bool capsFail = false;         // report lengths cannot be read
-    bool heldExclusively = false;  // another program holds it: the read/write open fails
+    bool pathFails = false;             // listed, but its path cannot be had
+    bool queryOpenFails = false;        // listed but not plugged in
+    bool attributesFail = false;        // IDs cannot be read
+    bool capsFail = false;              // report lengths cannot be read
+    bool heldExclusively = false;       // another program holds it: the read/write open fails
     bool lockedByOtherUpdater = false;  // another updater holds the lock of its location
 };
 
 class EmulatedDevice {
 public:
-    EmulatedDevice(std::string name, uint16_t vendorId, uint16_t productId,
-                   uint16_t inputLength, uint16_t outputLength, std::string location = {});
+    EmulatedDevice(std::string name, uint16_t vendorId, uint16_t productId, uint16_t inputLength,
+                   uint16_t outputLength, std::string location = {});
     virtual ~EmulatedDevice() = default;
     EmulatedDevice(const EmulatedDevice&) = delete;
     EmulatedDevice& operator=(const EmulatedDevice&) = delete;

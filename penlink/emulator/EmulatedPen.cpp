@@ -38,9 +38,9 @@ bool EmulatedPen::OnListing() {
         std::lock_guard<std::mutex> lock(m_mutex);
         // A lone closing command: the pen restarts once it is sure that no
         // second one comes.
-        leaving = OnBus() && m_updateMode && m_finishes == 1 && !m_restarting &&
-                  std::chrono::steady_clock::now() - m_firstFinishTime >=
-                      m_setup.leaveAfterLoneFinish;
+        leaving =
+            OnBus() && m_updateMode && m_finishes == 1 && !m_restarting &&
+            std::chrono::steady_clock::now() - m_firstFinishTime >= m_setup.leaveAfterLoneFinish;
         if (leaving) BeginRestartLocked();
         restarting = m_restarting;
     }
@@ -142,16 +142,13 @@ IoStatus EmulatedPen::OnNormalReport(const uint8_t* report, SysError& err) {
                 Switch();
                 err = {"WriteFile", 31};  // ERROR_GEN_FAILURE
                 return IoStatus::DeviceStopped;
-            case SwitchWrite::Ok:
-                Switch();
-                return IoStatus::Ok;
+            case SwitchWrite::Ok: Switch(); return IoStatus::Ok;
         }
     }
     const bool looksLikeSwitch = report[3] == penside::kEnterUpdateMode.bytes[3];
-    return Unexpected("normal mode takes only the identify and the switch command", report,
-                      CommandReport(looksLikeSwitch ? penside::kEnterUpdateMode
-                                                    : penside::kIdentify),
-                      err);
+    return Unexpected(
+        "normal mode takes only the identify and the switch command", report,
+        CommandReport(looksLikeSwitch ? penside::kEnterUpdateMode : penside::kIdentify), err);
 }
 
 void EmulatedPen::BeginRestartLocked() {
@@ -172,8 +169,9 @@ bool EmulatedPen::ReturnFromRestart() {
         // it had when no image began, its loader when an image was cut short.
         const bool whole = m_phase == Phase::Complete;
         const bool begun = m_phase == Phase::Receiving || whole;
-        if (whole) std::copy(std::begin(m_setup.returnVersion), std::end(m_setup.returnVersion),
-                             std::begin(m_setup.firmware));
+        if (whole)
+            std::copy(std::begin(m_setup.returnVersion), std::end(m_setup.returnVersion),
+                      std::begin(m_setup.firmware));
         updateMode = whole ? m_setup.returnsInUpdateMode : begun;
         m_updateMode = updateMode;
         m_phase = Phase::Idle;
@@ -217,8 +215,8 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
     }
     if (IsCommand(report, penside::kUpdateIdentify)) {
         if (!m_faults.noUpdateReply) {
-            QueueInput(penside::UpdateIdentityReply(m_setup.updateModeVersion,
-                                                    m_faults.wrongUpdateReply));
+            QueueInput(
+                penside::UpdateIdentityReply(m_setup.updateModeVersion, m_faults.wrongUpdateReply));
         }
         return IoStatus::Ok;
     }
@@ -249,13 +247,14 @@ IoStatus EmulatedPen::OnUpdateReport(const uint8_t* report, SysError& err) {
                               CommandReport(penside::kStartUpdate), err);
         }
         if (reportLength < penside::kMinImageReportLength) {
-            return Unexpected("begin-image report too short for a block of four bytes", report,
-                              {}, err);
+            return Unexpected("begin-image report too short for a block of four bytes", report, {},
+                              err);
         }
         const uint32_t length = penside::LengthOrOffset(report);
         const std::vector<uint8_t> expected = penside::BeginImageReport(reportLength, length);
         if (!std::equal(expected.begin(), expected.end(), report)) {
-            return Unexpected("begin-image report not zero after its length", report, expected, err);
+            return Unexpected("begin-image report not zero after its length", report, expected,
+                              err);
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -316,7 +315,8 @@ IoStatus EmulatedPen::OnBlock(const uint8_t* report, SysError& err) {
     }
     if (unplug) {
         LeaveBus();
-        RecordEvent("pen unplugged after " + std::to_string(m_faults.unplugAfterBlocks) + " blocks");
+        RecordEvent("pen unplugged after " + std::to_string(m_faults.unplugAfterBlocks) +
+                    " blocks");
     } else if (complete) {
         RecordEvent("image complete");
         QueueAck(penside::Ack::Image, !m_faults.badImageAck, m_faults.imageAckDelay);

@@ -72,17 +72,17 @@ struct PenSetup {
 enum class SwitchWrite { Ok, DeviceStopped, OtherError };
 
 struct PenFaults {
-    bool noIdentityReply = false;          // never answers the identify command
+    bool noIdentityReply = false;            // never answers the identify command
     unsigned dataReportsBeforeIdentity = 0;  // pen data reports sent first
     SwitchWrite switchWrite = SwitchWrite::Ok;
-    bool neverReappears = false;           // leaves the bus on the switch for good
-    bool wrongUpdateReply = false;         // update-mode reply with a wrong byte 1
-    bool noUpdateReply = false;            // never answers in firmware-update mode
-    bool badStartAck = false;              // start acknowledgement 01 00
-    bool badImageAck = false;              // image acknowledgement 02 00
-    bool noAcks = false;                   // never acknowledges
+    bool neverReappears = false;                 // leaves the bus on the switch for good
+    bool wrongUpdateReply = false;               // update-mode reply with a wrong byte 1
+    bool noUpdateReply = false;                  // never answers in firmware-update mode
+    bool badStartAck = false;                    // start acknowledgement 01 00
+    bool badImageAck = false;                    // image acknowledgement 02 00
+    bool noAcks = false;                         // never acknowledges
     std::chrono::milliseconds imageAckDelay{0};  // writes its flash before the image ack
-    int unplugAfterBlocks = -1;            // leaves the bus after that many blocks
+    int unplugAfterBlocks = -1;                  // leaves the bus after that many blocks
 };
 
 class EmulatedPen : public EmulatedDevice {

@@ -35,9 +35,7 @@ Emulation::~Emulation() {
     SetTimingForTesting(nullptr);
 }
 
-const std::vector<std::string>& Emulation::ScenarioNames() {
-    return emulator::ScenarioNames();
-}
+const std::vector<std::string>& Emulation::ScenarioNames() { return emulator::ScenarioNames(); }
 
 bool Emulation::Emulate(const std::string& scenario, const std::string& transcriptPath,
                         unsigned pens, const std::string& onlyAt, std::string& error) {
@@ -76,8 +74,8 @@ bool Emulation::Emulate(const std::string& scenario, const std::string& transcri
     for (const std::string& location : locations) AddScenarioPen(*bus, scenario, location);
     std::string event = "scenario " + scenario;
     if (pens > 1) {
-        event += ", " + std::to_string(pens) + " pens at emu-port-1 to emu-port-" +
-                 std::to_string(pens);
+        event +=
+            ", " + std::to_string(pens) + " pens at emu-port-1 to emu-port-" + std::to_string(pens);
     }
     if (!onlyAt.empty()) event += ", of which only the one at " + onlyAt + " is emulated here";
     bus->Log().Event(event);

@@ -15,10 +15,19 @@ PenSetup DefaultPenSetup() {
 }
 
 const std::vector<std::string>& ScenarioNames() {
-    static const std::vector<std::string> names = {
-        "normal", "absent", "update-mode", "never-returns", "refused", "silent",
-        "bad-start-ack", "bad-image-ack", "slow-image-ack", "unplug-during-transfer",
-        "held-open", "returns-old-version", "stays-in-update-mode"};
+    static const std::vector<std::string> names = {"normal",
+                                                   "absent",
+                                                   "update-mode",
+                                                   "never-returns",
+                                                   "refused",
+                                                   "silent",
+                                                   "bad-start-ack",
+                                                   "bad-image-ack",
+                                                   "slow-image-ack",
+                                                   "unplug-during-transfer",
+                                                   "held-open",
+                                                   "returns-old-version",
+                                                   "stays-in-update-mode"};
     return names;
 }
 

@@ -20,8 +20,8 @@ void PutReportCount(std::vector<uint8_t>& descriptor, size_t count) {
     if (count <= 0xFF) {
         descriptor.insert(descriptor.end(), {0x95, static_cast<uint8_t>(count)});
     } else {
-        descriptor.insert(descriptor.end(), {0x96, static_cast<uint8_t>(count),
-                                             static_cast<uint8_t>(count >> 8)});
+        descriptor.insert(descriptor.end(),
+                          {0x96, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8)});
     }
 }
 
@@ -73,10 +73,9 @@ std::vector<uint8_t> ImageBlockReport(size_t length, uint32_t offset, const uint
 
 std::vector<uint8_t> IdentityReport(const Identity& identity, size_t offset) {
     std::vector<uint8_t> report(offset, 0x00);
-    report.insert(report.end(),
-                  {0x00, 0x80, 0xA9, identity.productCode, identity.firmware[0],
-                   identity.firmware[1], identity.version2[0], identity.version2[1],
-                   identity.version3[0], identity.version3[1], identity.extraInfo});
+    report.insert(report.end(), {0x00, 0x80, 0xA9, identity.productCode, identity.firmware[0],
+                                 identity.firmware[1], identity.version2[0], identity.version2[1],
+                                 identity.version3[0], identity.version3[1], identity.extraInfo});
     return report;
 }
 
@@ -87,7 +86,7 @@ std::vector<uint8_t> PenDataReport(unsigned n) {
 }
 
 std::vector<uint8_t> UpdateIdentityReply(const uint8_t (&version)[2], bool faulty) {
-    return {0x00, static_cast<uint8_t>(faulty ? 0x02 : 0x01), 0x80, 0x93, 0x00, version[0],
+    return {0x00,      static_cast<uint8_t>(faulty ? 0x02 : 0x01), 0x80, 0x93, 0x00, version[0],
             version[1]};
 }
 
@@ -96,21 +95,20 @@ std::vector<uint8_t> Acknowledgement(Ack kind, bool good) {
 }
 
 std::vector<uint8_t> ReportDescriptor(size_t inputLength, size_t outputLength) {
-    std::vector<uint8_t> descriptor = {
-        0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
-        0x09, 0x01,        // Usage (1)
-        0xA1, 0x01,        // Collection (Application)
-        0x15, 0x00,        //   Logical Minimum (0)
-        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
-        0x75, 0x08};       //   Report Size (8)
+    std::vector<uint8_t> descriptor = {0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
+                                       0x09, 0x01,        // Usage (1)
+                                       0xA1, 0x01,        // Collection (Application)
+                                       0x15, 0x00,        //   Logical Minimum (0)
+                                       0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+                                       0x75, 0x08};       //   Report Size (8)
     // The data bytes only: without report IDs none is sent on the wire.
     PutReportCount(descriptor, inputLength - 1);
     descriptor.insert(descriptor.end(), {0x09, 0x01,    //   Usage (1)
                                          0x81, 0x02});  //   Input (Data, Variable, Absolute)
     PutReportCount(descriptor, outputLength - 1);
-    descriptor.insert(descriptor.end(), {0x09, 0x02,    //   Usage (2)
-                                         0x91, 0x02,    //   Output (Data, Variable, Absolute)
-                                         0xC0});        // End Collection
+    descriptor.insert(descriptor.end(), {0x09, 0x02,  //   Usage (2)
+                                         0x91, 0x02,  //   Output (Data, Variable, Absolute)
+                                         0xC0});      // End Collection
     return descriptor;
 }
 

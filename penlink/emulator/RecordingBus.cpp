@@ -150,8 +150,8 @@ bool RecordingBus::PostSearchResult(void* target, uintptr_t wParam, intptr_t lPa
 
 bool RecordingBus::ProcessExiting() { return m_services.ProcessExiting(); }
 
-std::unique_ptr<PenLock> RecordingBus::LockPen(const std::string& location,
-                                               PenLockStatus& status, SysError& err) {
+std::unique_ptr<PenLock> RecordingBus::LockPen(const std::string& location, PenLockStatus& status,
+                                               SysError& err) {
     return m_services.LockPen(location, status, err);
 }
 

@@ -171,8 +171,8 @@ void ReplayPen::PlayLocked(bool flush) {
     while (m_next < m_steps.size()) {
         const ReplayStep& step = m_steps[m_next];
         if (step.kind == ReplayStep::Kind::Out) break;
-        const auto due = m_anchor + std::chrono::microseconds(static_cast<long long>(
-                                        (step.atMs - m_anchorMs) * 1000.0));
+        const auto due = m_anchor + std::chrono::microseconds(
+                                        static_cast<long long>((step.atMs - m_anchorMs) * 1000.0));
         if (step.kind == ReplayStep::Kind::In) {
             QueueInput(step.bytes, std::chrono::duration_cast<std::chrono::milliseconds>(
                                        std::max(due - now, now - now)));
@@ -202,9 +202,9 @@ IoStatus ReplayPen::OnReport(const uint8_t* report, SysError& err) {
     PlayLocked(true);
     const size_t length = OutputLength();
     if (m_next >= m_steps.size()) {
-        return Violation("output report " + std::to_string(m_outs + 1) +
-                             " is one more than the recording has",
-                         report, length, {}, err);
+        return Violation(
+            "output report " + std::to_string(m_outs + 1) + " is one more than the recording has",
+            report, length, {}, err);
     }
     const ReplayStep& expected = m_steps[m_next];
     if (expected.bytes.size() != length ||

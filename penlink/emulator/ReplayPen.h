@@ -25,10 +25,10 @@ struct ReplayStep {
     double atMs = 0;             // when it happened in the recorded run
     std::vector<uint8_t> bytes;  // Out, In
     uint16_t vendorId = 0, productId = 0, inputLength = 0, outputLength = 0;  // Up
-    std::string location;        // Up
-    std::string path;            // Up, Down
-    IoStatus status = IoStatus::Failed;  // WriteFailed
-    SysError err;                        // WriteFailed
+    std::string location;                                                     // Up
+    std::string path;                                                         // Up, Down
+    IoStatus status = IoStatus::Failed;                                       // WriteFailed
+    SysError err;                                                             // WriteFailed
 };
 
 class ReplayPen : public EmulatedDevice {

@@ -64,7 +64,9 @@ int Transcript::WriteError() const {
     return m_writeError;
 }
 
-void Transcript::Out(const uint8_t* report, size_t length) { Add("OUT " + HexBytes(report, length)); }
+void Transcript::Out(const uint8_t* report, size_t length) {
+    Add("OUT " + HexBytes(report, length));
+}
 
 void Transcript::In(const uint8_t* report, size_t length) { Add("IN " + HexBytes(report, length)); }
 

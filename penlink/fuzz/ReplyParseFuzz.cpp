@@ -16,11 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     penlink::NormalIdentity id;
     id.productCode = 0xDEAD;
-    if (!penlink::ParseNormalIdentity(bytes, size, id) && id.productCode != 0xDEAD) __builtin_trap();
+    if (!penlink::ParseNormalIdentity(bytes, size, id) && id.productCode != 0xDEAD)
+        __builtin_trap();
     if (penlink::ParseNormalIdentity(bytes, size, id) && id.productCode > 0xFF) __builtin_trap();
 
     uint32_t version = 0xFFFFFFFF;
-    if (penlink::ParseUpdateIdentity(bytes, size, version) && (version & 0xFFFF) != 0) __builtin_trap();
+    if (penlink::ParseUpdateIdentity(bytes, size, version) && (version & 0xFFFF) != 0)
+        __builtin_trap();
 
     penlink::IsAcknowledgement(bytes, size, penlink::kStartAck);
     penlink::IsAcknowledgement(bytes, size, penlink::kImageAck);

@@ -56,8 +56,7 @@ IoStatus HidrawConnection::Write(const uint8_t* report, size_t length, unsigned 
             return IoStatus::Failed;
         }
         if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return StatusFromErrno("write", errno, err);
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno("write", errno, err);
 
         pollfd pfd{m_fd.Get(), POLLOUT, 0};
         const int ready = ::poll(&pfd, 1, deadline.RemainingMs());
@@ -72,8 +71,8 @@ IoStatus HidrawConnection::Write(const uint8_t* report, size_t length, unsigned 
     }
 }
 
-IoStatus HidrawConnection::Read(uint8_t* buffer, size_t capacity, size_t& got,
-                                unsigned timeoutMs, SysError& err) {
+IoStatus HidrawConnection::Read(uint8_t* buffer, size_t capacity, size_t& got, unsigned timeoutMs,
+                                SysError& err) {
     got = 0;
     if (buffer == nullptr || capacity == 0) {
         err = {"read", EINVAL};

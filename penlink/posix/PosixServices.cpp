@@ -32,8 +32,8 @@ bool PosixServices::PostSearchResult(void* target, uintptr_t wParam, intptr_t lP
     return NotifyTarget::Post(target, wParam, lParam, err);
 }
 
-std::unique_ptr<PenLock> PosixServices::LockPen(const std::string& location,
-                                                PenLockStatus& status, SysError& err) {
+std::unique_ptr<PenLock> PosixServices::LockPen(const std::string& location, PenLockStatus& status,
+                                                SysError& err) {
     static const std::string folder = FilePenLock::SharedFolder();
     return FilePenLock::Take(folder, location, status, err);
 }

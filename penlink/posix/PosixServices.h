@@ -16,8 +16,7 @@ public:
     // syslog(LOG_DEBUG) of the text in UTF-8.
     void DebugOutput(const std::u16string& text) override;
     // Queues the message on target, a notification target (NotifyTarget).
-    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
-                          SysError& err) override;
+    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override;
     // Always false: the threads still run while the library unloads.
     bool ProcessExiting() override { return false; }
     // FilePenLock in FilePenLock::SharedFolder().

@@ -11,7 +11,8 @@ HANDLE OpenLockFile(const std::wstring& path, SysError& err) {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) err = {"CreateFileW (lock file)", static_cast<long>(GetLastError())};
+    if (file == INVALID_HANDLE_VALUE)
+        err = {"CreateFileW (lock file)", static_cast<long>(GetLastError())};
     return file;
 }
 
@@ -21,7 +22,8 @@ PenLockStatus Lock(HANDLE file, bool exclusive, SysError& err) {
     const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
     if (LockFileEx(file, flags, 0, 1, 0, &at)) return PenLockStatus::Taken;
     const DWORD code = GetLastError();
-    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return PenLockStatus::HeldElsewhere;
+    if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
+        return PenLockStatus::HeldElsewhere;
     err = {"LockFileEx", static_cast<long>(code)};
     return PenLockStatus::Unavailable;
 }

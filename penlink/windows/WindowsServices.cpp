@@ -34,8 +34,8 @@ void WindowsServices::DebugOutput(const std::u16string& text) {
 
 bool WindowsServices::PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
                                        SysError& err) {
-    if (PostMessageW(static_cast<HWND>(target), kSearchResultMessage,
-                     static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam))) {
+    if (PostMessageW(static_cast<HWND>(target), kSearchResultMessage, static_cast<WPARAM>(wParam),
+                     static_cast<LPARAM>(lParam))) {
         return true;
     }
     err = {"PostMessageW", static_cast<long>(GetLastError())};

@@ -15,8 +15,7 @@ public:
     void Sleep(unsigned ms) override;
     void DebugOutput(const std::u16string& text) override;
     // PostMessageW to target, a window; err names PostMessageW on failure.
-    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
-                          SysError& err) override;
+    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override;
     // True after DLL_PROCESS_DETACH at process exit.
     bool ProcessExiting() override;
     // WinPenLock in WinPenLock::SharedFolder().

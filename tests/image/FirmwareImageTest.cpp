@@ -65,13 +65,15 @@ TEST(FirmwareImageTest, DamagedContainersAndEmptyImagesAreRefused) {
     SetDeclaredLength(huge, 0xFFFFFFF0u);
 
     const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> cases = {
-        {"declared longer", longer}, {"declared shorter", shorter}, {"stream cut", cut},
-        {"header cut", header},      {"unknown method", method},    {"empty container", emptyContainer},
+        {"declared longer", longer}, {"declared shorter", shorter},
+        {"stream cut", cut},         {"header cut", header},
+        {"unknown method", method},  {"empty container", emptyContainer},
         {"empty file", {}},          {"declared huge", huge}};
     for (const auto& [what, stored] : cases) {
         FirmwareImage result;
         std::string error;
-        EXPECT_FALSE(FirmwareImage::FromStored(stored.data(), stored.size(), result, error)) << what;
+        EXPECT_FALSE(FirmwareImage::FromStored(stored.data(), stored.size(), result, error))
+            << what;
         EXPECT_FALSE(error.empty()) << what;
         EXPECT_TRUE(result.Bytes().empty()) << what;
     }

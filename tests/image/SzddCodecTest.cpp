@@ -101,7 +101,8 @@ void ExpectRoundTrip(const Bytes& data) {
     ASSERT_EQ(Expand(packed, fast), SzddError::None);
     EXPECT_TRUE(fast == data) << "fast decoder differs, " << data.size() << " bytes";
     bool truncated = false;
-    EXPECT_TRUE(PlainDecode(packed.data() + kHeaderSize, packed.size() - kHeaderSize, truncated) == data)
+    EXPECT_TRUE(PlainDecode(packed.data() + kHeaderSize, packed.size() - kHeaderSize, truncated) ==
+                data)
         << "plain decoder differs: the stream relies on something the format does not say";
     EXPECT_FALSE(truncated);
 }
@@ -150,8 +151,9 @@ TEST(SzddHeaderTest, ExpandRefusesWhatItCannotDecode) {
 TEST(SzddExpandTest, DecodesHandMadeStreams) {
     Bytes out;
     // Eight literals, then a group cut short after two of its items.
-    EXPECT_EQ(Expand(Container(10, {0xFF, 'f', 'i', 'r', 'm', 'w', 'a', 'r', 'e', 0x03, '!', '\n'}), out),
-              SzddError::None);
+    EXPECT_EQ(
+        Expand(Container(10, {0xFF, 'f', 'i', 'r', 'm', 'w', 'a', 'r', 'e', 0x03, '!', '\n'}), out),
+        SzddError::None);
     EXPECT_EQ(out, Text("firmware!\n"));
 
     // A reference into the window's initial fill yields spaces: position 0,
@@ -203,13 +205,15 @@ TEST(SzddExpandTest, ReportsTruncatedAndMismatchedStreams) {
     // literal run and inside a reference.
     EXPECT_EQ(Expand(Container(2, {0x07, 'a', 'b', 'c'}), out, true), SzddError::LengthExceeded);
     EXPECT_EQ(out, Text("ab"));
-    EXPECT_EQ(Expand(Container(4, {0x03, 'a', 'b', 0xF0, 0xF6}), out, true), SzddError::LengthExceeded);
+    EXPECT_EQ(Expand(Container(4, {0x03, 'a', 'b', 0xF0, 0xF6}), out, true),
+              SzddError::LengthExceeded);
     EXPECT_EQ(out, Text("abab"));
     EXPECT_EQ(Expand(Container(4, {0x03, 'a', 'b', 0xF0, 0xF6}), out), SzddError::LengthExceeded);
     EXPECT_TRUE(out.empty());
 
     // A trailing flag byte with no items after it is not an error.
-    EXPECT_EQ(Expand(Container(8, {0xFF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x00}), out), SzddError::None);
+    EXPECT_EQ(Expand(Container(8, {0xFF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x00}), out),
+              SzddError::None);
     EXPECT_EQ(out, Text("abcdefgh"));
     EXPECT_EQ(Expand(Container(0, {}), out), SzddError::None);
     EXPECT_TRUE(out.empty());
@@ -240,7 +244,8 @@ TEST(SzddExpandTest, StreamMayEndAnywhere) {
         Bytes c = Header(static_cast<std::uint32_t>(expected.size() + 1000));
         c.insert(c.end(), stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut));
         Bytes out;
-        EXPECT_EQ(Expand(c, out, true), truncated ? SzddError::TruncatedReference : SzddError::LengthShort);
+        EXPECT_EQ(Expand(c, out, true),
+                  truncated ? SzddError::TruncatedReference : SzddError::LengthShort);
         EXPECT_EQ(out, expected) << "cut after " << cut;
     }
 }
@@ -286,7 +291,8 @@ TEST(SzddExpandTest, AgreesWithPlainDecoderOnRandomStreams) {
         c.insert(c.end(), stream.begin(), stream.end());
 
         Bytes out;
-        EXPECT_EQ(Expand(c, out, true), truncated ? SzddError::TruncatedReference : SzddError::None);
+        EXPECT_EQ(Expand(c, out, true),
+                  truncated ? SzddError::TruncatedReference : SzddError::None);
         ASSERT_EQ(out, expected) << "round " << round;
 
         if (expected.size() > 1) {
@@ -392,7 +398,7 @@ TEST(SzddRoundTripTest, UsesTheInitialSpaceFill) {
 
 // A scratch directory, removed with everything in it.
 class ScratchDir {
-  public:
+public:
     ScratchDir()
         : path_(std::filesystem::temp_directory_path() /
                 ("szdd_test_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)))) {
@@ -404,13 +410,13 @@ class ScratchDir {
     }
     std::filesystem::path operator/(const char* name) const { return path_ / name; }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 
 void WriteFile(const std::filesystem::path& p, const Bytes& b) {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                             static_cast<std::streamsize>(b.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 Bytes ReadFile(const std::filesystem::path& p) {
@@ -450,7 +456,8 @@ TEST(SzddInteropTest, WindowsLzServiceExpandsOurOutput) {
 }
 #else
 TEST(SzddInteropTest, MscompressAndOursReadEachOther) {
-    if (std::system("mscompress -V >/dev/null 2>&1") != 0 || std::system("msexpand -V >/dev/null 2>&1") != 0) {
+    if (std::system("mscompress -V >/dev/null 2>&1") != 0 ||
+        std::system("msexpand -V >/dev/null 2>&1") != 0) {
         FAIL() << "mscompress/msexpand are missing: install mscompress (scripts/setup.sh does)";
     }
     const Bytes sample = InteropSample();
@@ -458,7 +465,8 @@ TEST(SzddInteropTest, MscompressAndOursReadEachOther) {
 
     // Theirs, expanded by us.
     WriteFile(dir / "image.bin", sample);
-    ASSERT_EQ(std::system(("mscompress '" + (dir / "image.bin").string() + "' 2>/dev/null").c_str()), 0);
+    ASSERT_EQ(
+        std::system(("mscompress '" + (dir / "image.bin").string() + "' 2>/dev/null").c_str()), 0);
     const Bytes theirs = ReadFile(dir / "image.bin_");
     Bytes out;
     EXPECT_EQ(Expand(theirs, out), SzddError::None);
@@ -468,8 +476,8 @@ TEST(SzddInteropTest, MscompressAndOursReadEachOther) {
     Bytes ours;
     ASSERT_EQ(SzddCompress(sample.data(), sample.size(), ours), SzddError::None);
     WriteFile(dir / "ours.sz_", ours);
-    const std::string command =
-        "msexpand < '" + (dir / "ours.sz_").string() + "' > '" + (dir / "ours.out").string() + "' 2>/dev/null";
+    const std::string command = "msexpand < '" + (dir / "ours.sz_").string() + "' > '" +
+                                (dir / "ours.out").string() + "' 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_TRUE(ReadFile(dir / "ours.out") == sample);
     EXPECT_LE(ours.size(), theirs.size());

@@ -53,8 +53,9 @@ public:
         std::cerr << "kernel-wizard: " << g_run << ": the wizard "
                   << (m_run.Running() ? "is still running" : "has ended");
         if (m_frame != nullptr && IsWindow(m_frame)) {
-            std::cerr << "; its page shows " << ::testing::PrintToString(PageTexts(VisiblePage(m_frame)))
-                      << "; buttons " << DescribeButtons(m_frame);
+            std::cerr << "; its page shows "
+                      << ::testing::PrintToString(PageTexts(VisiblePage(m_frame))) << "; buttons "
+                      << DescribeButtons(m_frame);
         }
         const MessageBoxState box = m_run.CurrentMessageBox();
         if (box.window != nullptr) {
@@ -114,7 +115,8 @@ void AdvanceToVersionsPage(const WizardRun& run, HWND frame) {
         run, [&] { return PageShows(frame, kOpenDeviceTexts) && Button(frame, kBack).enabled; },
         kSearchMs))
         << "no device page searching for the pen";
-    ASSERT_TRUE(WaitUnlessMessage(run, [&] { return PageShows(frame, kExplanationTexts); }, kSearchMs))
+    ASSERT_TRUE(WaitUnlessMessage(
+        run, [&] { return PageShows(frame, kExplanationTexts); }, kSearchMs))
         << "no versions page";
     ExpectButtons(frame, "12323 < &Back disabled | 12324 &Update enabled | 2 &Cancel enabled");
 }
@@ -131,7 +133,8 @@ TEST(KernelWizard, NormalPenIsUpdatedToTheEnd) {
 
     Click(frame, kNext);
     ASSERT_TRUE(WaitForPage(frame, kUpgradeTexts, kStepMs)) << "no update page";
-    ASSERT_TRUE(WaitUnlessMessage(run, [&] { return PageShows(frame, kFinishTexts); }, kTransferMs))
+    ASSERT_TRUE(WaitUnlessMessage(
+        run, [&] { return PageShows(frame, kFinishTexts); }, kTransferMs))
         << "no finish page";
     ExpectButtons(frame, "12323 < &Back disabled | 12325 &Finish enabled | 2 &Cancel disabled");
     Click(frame, kFinish);
@@ -163,7 +166,8 @@ int main(int argc, char** argv) {
     const std::map<std::string, const char*> runs = {
         {"normal", "KernelWizard.NormalPenIsUpdatedToTheEnd"},
         {"refused", "KernelWizard.RefusedPenEndsTheWizardWithTheModeChangeMessage"},
-        {"unplug-during-transfer", "KernelWizard.UnplugDuringTheTransferEndsTheWizardWithTheDownloadError"},
+        {"unplug-during-transfer",
+         "KernelWizard.UnplugDuringTheTransferEndsTheWizardWithTheDownloadError"},
     };
     if (argc != 4 || runs.count(argv[1]) == 0) {
         std::cerr << "usage: kernel_wizard_driver normal|refused|unplug-during-transfer "

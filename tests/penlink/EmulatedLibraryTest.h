@@ -51,7 +51,8 @@ protected:
     // A pen with the configured IDs, back in update mode 50 ms after the
     // switch.
     std::shared_ptr<penlink::emulator::EmulatedPen> AddPen(
-        penlink::emulator::PenSetup setup = PenFor50Ms(), penlink::emulator::PenFaults faults = {}) {
+        penlink::emulator::PenSetup setup = PenFor50Ms(),
+        penlink::emulator::PenFaults faults = {}) {
         auto pen = std::make_shared<penlink::emulator::EmulatedPen>(setup, faults);
         bus->Add(pen);
         return pen;

@@ -391,10 +391,10 @@ TEST_F(ExtensionsTest, RecordedFailureReplaysAsItHappened) {
     // the failed write, and the replay fails the same write the same way.
     PenFaults faults;
     // A name of its own: the sanitizer builds may run this test at the same time.
-    const std::string file = (std::filesystem::temp_directory_path() /
-                              ("penlink-replay-test-" +
-                               std::to_string(std::random_device{}()) + ".record"))
-                                 .string();
+    const std::string file =
+        (std::filesystem::temp_directory_path() /
+         ("penlink-replay-test-" + std::to_string(std::random_device{}()) + ".record"))
+            .string();
     faults.unplugAfterBlocks = 3;
     AddPen(PenFor50Ms(), faults);
     const std::vector<uint8_t> image(500, 0xA5);
@@ -431,8 +431,10 @@ TEST_F(ExtensionsTest, RecordedFailureReplaysAsItHappened) {
 
     // Two pens on the bus at once are more than a replay plays.
     std::FILE* two = std::fopen(file.c_str(), "w");
-    std::fputs("AT 1\nEVENT device up 1209 0001 65 65 a emu://a\n"
-               "AT 2\nEVENT device up 1209 0001 65 65 b emu://b\n", two);
+    std::fputs(
+        "AT 1\nEVENT device up 1209 0001 65 65 a emu://a\n"
+        "AT 2\nEVENT device up 1209 0001 65 65 b emu://b\n",
+        two);
     std::fclose(two);
     EXPECT_FALSE(ReplayPen::FromFile(file, error));
     EXPECT_NE(error.find("two pens at once"), std::string::npos) << error;

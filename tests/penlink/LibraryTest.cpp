@@ -50,8 +50,7 @@ public:
         m_bus.DebugOutput(text);
         if (onLine) onLine(text);
     }
-    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
-                          SysError& err) override {
+    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override {
         ++posted;
         return m_bus.PostSearchResult(target, wParam, lParam, err);
     }
@@ -385,7 +384,12 @@ TEST_F(EmulatedLibraryTest, IdentificationFaultsFailTheOpenWithoutASearch) {
     cases[1] = {"switch refused", {}, 65, 65, false, ORVANE_ERROR_MODE_CHANGE_FAILED};
     cases[1].faults.switchWrite = SwitchWrite::OtherError;
     cases[2] = {"held open elsewhere", {}, 65, 65, true, ORVANE_ERROR_MODE_CHANGE_FAILED};
-    cases[3] = {"output too short for the identify command", {}, 65, 4, false, ORVANE_ERROR_MODE_CHANGE_FAILED};
+    cases[3] = {"output too short for the identify command",
+                {},
+                65,
+                4,
+                false,
+                ORVANE_ERROR_MODE_CHANGE_FAILED};
     cases[4] = {"input too long", {}, 129, 65, false, ORVANE_ERROR_MODE_CHANGE_FAILED};
     cases[5] = {"stops working on the switch", {}, 65, 65, false, ORVANE_ERROR_NONE};
     cases[5].faults.switchWrite = SwitchWrite::DeviceStopped;
@@ -420,10 +424,10 @@ TEST_F(EmulatedLibraryTest, SearchAbandonedAfterItsLastCheckPostsNothing) {
         bool penThere;
         bool closeLibrary;  // FWUInit on the test thread; else the target goes away
     };
-    for (const Case& c : {Case{"found, target destroyed", true, false},
-                          Case{"found, library closed", true, true},
-                          Case{"not found, target destroyed", false, false},
-                          Case{"not found, library closed", false, true}}) {
+    for (const Case& c :
+         {Case{"found, target destroyed", true, false}, Case{"found, library closed", true, true},
+          Case{"not found, target destroyed", false, false},
+          Case{"not found, library closed", false, true}}) {
         SCOPED_TRACE(c.name);
         SetUp();
         if (c.penThere) {

@@ -44,14 +44,16 @@ public:
             MSG m;
             if (PeekMessageW(&m, m_target, WM_DEVICE_SEARCH_RESULT, WM_DEVICE_SEARCH_RESULT,
                              PM_REMOVE)) {
-                msg = {m.message, static_cast<uintptr_t>(m.wParam), static_cast<intptr_t>(m.lParam)};
+                msg = {m.message, static_cast<uintptr_t>(m.wParam),
+                       static_cast<intptr_t>(m.lParam)};
                 return true;
             }
             const auto now = std::chrono::steady_clock::now();
             if (now >= deadline) return false;
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left) + 1, QS_POSTMESSAGE);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left) + 1,
+                                      QS_POSTMESSAGE);
         }
 #else
         FWUNOTIFICATION n;

@@ -34,13 +34,11 @@ Bytes ExpectedImage() {
     return ResourceBytes(nullptr, MAKEINTRESOURCEW(10) /* RT_RCDATA */, L"EXPECTED_IMAGE");
 }
 
-Bytes StoredImage() {
-    return ResourceBytes(nullptr, L"FIRMWARE", L"MOT");
-}
+Bytes StoredImage() { return ResourceBytes(nullptr, L"FIRMWARE", L"MOT"); }
 
 bool ReadWholeFile(const std::wstring& path, Bytes& out) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     out.assign(GetFileSize(file, nullptr), 0);
     DWORD done = 0;
@@ -115,7 +113,8 @@ protected:
         HANDLE search = FindFirstFileW((dir_ + pattern).c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) return names;
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(found.cFileName);
         } while (FindNextFileW(search, &found));
         FindClose(search);
         return names;

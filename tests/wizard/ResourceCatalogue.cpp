@@ -44,29 +44,49 @@ struct DialogSpec {
 
 const std::vector<DialogSpec>& Dialogs() {
     static const std::vector<DialogSpec> dialogs = {
-        {104, WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT, 331, 222,
+        {104,
+         WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT,
+         331,
+         222,
          L"[Product] Firmware Update Wizard",
          {
-             {12324, kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 215, 201, 50, 14, L"&Next >"},
-             {12323, kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 165, 201, 50, 14, L"< &Back"},
-             {2, kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 274, 201, 50, 14, L"&Cancel"},
+             {12324, kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 215, 201, 50,
+              14, L"&Next >"},
+             {12323, kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 165, 201, 50, 14,
+              L"< &Back"},
+             {2, kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 274, 201, 50, 14,
+              L"&Cancel"},
              {1001, kStatic, WS_CHILD | WS_VISIBLE | SS_ETCHEDFRAME, -1, -1, 333, 194, L""},
          }},
-        {108, kPage, 331, 193, L"",
+        {108,
+         kPage,
+         331,
+         193,
+         L"",
          {
              {-1, kStatic, kPicture, 0, 0, 107, 193, nullptr},
-             {1005, kStatic, kText, 120, 15, 190, 30, L"Welcome to the [Product] Firmware Update Wizard"},
+             {1005, kStatic, kText, 120, 15, 190, 30,
+              L"Welcome to the [Product] Firmware Update Wizard"},
              {-1, kStatic, kText, 125, 165, 76, 8, L"To continue, click Next."},
              {-1, kStatic, kText, 120, 71, 185, 17,
               L"This wizard will update your [Product] firmware to version [Version]."},
-             {-1, kStatic, kText, 125, 142, 176, 8, L"Please close all other applications before continuing."},
+             {-1, kStatic, kText, 125, 142, 176, 8,
+              L"Please close all other applications before continuing."},
          }},
-        {149, kPage, 331, 193, L"",
+        {149,
+         kPage,
+         331,
+         193,
+         L"",
          {
              {-1, kStatic, kPicture, 0, 0, 81, 157, nullptr},
              {1035, kStatic, kText, 119, 71, 161, 22, L"Please wait for opening device..."},
          }},
-        {109, kPage, 331, 191, L"",
+        {109,
+         kPage,
+         331,
+         191,
+         L"",
          {
              {1011, kStatic, kText, 0, 0, 331, 37, L""},
              {-1, kStatic, kText, 28, 66, 275, 28,
@@ -79,7 +99,11 @@ const std::vector<DialogSpec>& Dialogs() {
               L"Note: Please upload all your notes from the device before updating your firmware.\n"
               L"All notes will be erased during this process.\n\nClick &Update to start firmware update."},
          }},
-        {110, kPage, 331, 193, L"",
+        {110,
+         kPage,
+         331,
+         193,
+         L"",
          {
              {1011, kStatic, kText, 0, 0, 331, 37, L""},
              {1009, kStatic, kText, 14, 8, 75, 8, L"Firmware Update"},
@@ -87,7 +111,11 @@ const std::vector<DialogSpec>& Dialogs() {
              {-1, kStatic, kText, 28, 70, 232, 13,
               L"Warning: Do not disconnect the [Product] during this process."},
          }},
-        {111, kPage, 331, 193, L"",
+        {111,
+         kPage,
+         331,
+         193,
+         L"",
          {
              {-1, kStatic, kPicture, 0, 0, 107, 193, nullptr},
              {1005, kStatic, kText, 118, 15, 196, 34,
@@ -103,9 +131,10 @@ const std::vector<DialogSpec>& Dialogs() {
 const std::map<unsigned, std::wstring>& Strings() {
     static const std::map<unsigned, std::wstring> strings = {
         {2, L"&Update"},
-        {3, L"There are still notes in your [Product].\nYour notes will be lost if you continue "
-            L"without uploading them first! \nAre you sure you want to continue?\n\nPressing No "
-            L"will cancel the [Product] Firmware Update Wizard."},
+        {3,
+         L"There are still notes in your [Product].\nYour notes will be lost if you continue "
+         L"without uploading them first! \nAre you sure you want to continue?\n\nPressing No "
+         L"will cancel the [Product] Firmware Update Wizard."},
         {4, L"Are you sure you want to cancel Firmware Update Wizard?"},
         {5, L"\nUnable to find device.\n\nFirmware Update Wizard will now quit."},
         {6, L"\nDownload Error.\n\nThe firmware application will now quit."},
@@ -114,10 +143,12 @@ const std::map<unsigned, std::wstring>& Strings() {
         {9, L"&Next"},
         {10, L"[Product] Firmware Update Wizard"},
         {11, L"Timeout after switch to DFU Mode."},
-        {12, L"Unable to find your [Product].\nPlease make sure your [Product] is connected "
-             L"properly.\n\nPress OK to try again or Cancel to close the Firmware Update Wizard."},
-        {13, L"Inkhub.dll version is incompatible.\n\nPlease update your software before running "
-             L"the Firmware Update Wizard."},
+        {12,
+         L"Unable to find your [Product].\nPlease make sure your [Product] is connected "
+         L"properly.\n\nPress OK to try again or Cancel to close the Firmware Update Wizard."},
+        {13,
+         L"Inkhub.dll version is incompatible.\n\nPlease update your software before running "
+         L"the Firmware Update Wizard."},
         {14, L"The [Product] is currently in capture mode, end capture mode to connect."},
         {15, L"Unable to query firmware version."},
         {111, L"&Finish"},
@@ -152,9 +183,7 @@ std::string Hex(DWORD value) {
     return text;
 }
 
-std::string Quote(const std::wstring& text) {
-    return "\"" + Narrow(text) + "\"";
-}
+std::string Quote(const std::wstring& text) { return "\"" + Narrow(text) + "\""; }
 
 // Resource names as the enumeration gives them: "#105" for ordinals.
 std::string NameText(LPCWSTR name) {
@@ -202,7 +231,8 @@ std::string Join(const std::set<std::string>& items) {
 template <typename T>
 T Read(const std::vector<std::uint8_t>& data, std::size_t offset) {
     T value{};
-    if (offset + sizeof value <= data.size()) std::memcpy(&value, data.data() + offset, sizeof value);
+    if (offset + sizeof value <= data.size())
+        std::memcpy(&value, data.data() + offset, sizeof value);
     return value;
 }
 
@@ -227,10 +257,9 @@ void CheckControl(const std::string& where, const DialogItem& item, const Contro
     if (item.exStyle != 0) out.push_back(where + ": extended style " + Hex(item.exStyle));
     // The class may be stored as its atom or by name.
     const wchar_t* className = want.classAtom == kButton ? L"BUTTON" : L"STATIC";
-    const bool classMatches =
-        item.windowClass.IsOrdinal(want.classAtom) ||
-        (item.windowClass.kind == NameOrOrdinal::Kind::Text &&
-         lstrcmpiW(item.windowClass.text.c_str(), className) == 0);
+    const bool classMatches = item.windowClass.IsOrdinal(want.classAtom) ||
+                              (item.windowClass.kind == NameOrOrdinal::Kind::Text &&
+                               lstrcmpiW(item.windowClass.text.c_str(), className) == 0);
     if (!classMatches) out.push_back(where + ": class is not " + Narrow(className));
     if (want.text == nullptr) {
         if (!item.title.IsOrdinal(kSidePicture)) {
@@ -238,13 +267,15 @@ void CheckControl(const std::string& where, const DialogItem& item, const Contro
         }
     } else if (!item.title.IsText(want.text) &&
                !(want.text[0] == L'\0' && item.title.kind == NameOrOrdinal::Kind::None)) {
-        out.push_back(where + ": text " + Quote(item.title.text) + ", expected " + Quote(want.text));
+        out.push_back(where + ": text " + Quote(item.title.text) + ", expected " +
+                      Quote(want.text));
     }
 }
 
 void CheckDialog(HMODULE module, const DialogSpec& want, Differences& out) {
     const std::string where = "dialog " + std::to_string(want.id);
-    const std::vector<std::uint8_t> data = Bytes(module, RT_DIALOG, MAKEINTRESOURCEW(want.id), kEnglishUS);
+    const std::vector<std::uint8_t> data =
+        Bytes(module, RT_DIALOG, MAKEINTRESOURCEW(want.id), kEnglishUS);
     if (data.empty()) {
         out.push_back(where + ": missing");
         return;
@@ -263,18 +294,22 @@ void CheckDialog(HMODULE module, const DialogSpec& want, Differences& out) {
     if (dialog.x != 0 || dialog.y != 0 || dialog.cx != want.cx || dialog.cy != want.cy) {
         out.push_back(where + ": at " + std::to_string(dialog.x) + ", " + std::to_string(dialog.y) +
                       " size " + std::to_string(dialog.cx) + " x " + std::to_string(dialog.cy) +
-                      ", expected 0, 0 size " + std::to_string(want.cx) + " x " + std::to_string(want.cy));
+                      ", expected 0, 0 size " + std::to_string(want.cx) + " x " +
+                      std::to_string(want.cy));
     }
     if (dialog.menu.kind != NameOrOrdinal::Kind::None) out.push_back(where + ": has a menu");
-    if (dialog.windowClass.kind != NameOrOrdinal::Kind::None) out.push_back(where + ": has a window class");
+    if (dialog.windowClass.kind != NameOrOrdinal::Kind::None)
+        out.push_back(where + ": has a window class");
     if (dialog.title != want.caption) {
-        out.push_back(where + ": caption " + Quote(dialog.title) + ", expected " + Quote(want.caption));
+        out.push_back(where + ": caption " + Quote(dialog.title) + ", expected " +
+                      Quote(want.caption));
     }
     if (!dialog.hasFont || dialog.pointSize != 8 || dialog.weight != 400 || dialog.italic != 0 ||
         dialog.charset != 0 || dialog.typeface != L"Tahoma") {
-        out.push_back(where + ": font " + Narrow(dialog.typeface) + " " + std::to_string(dialog.pointSize) +
-                      " weight " + std::to_string(dialog.weight) + " italic " +
-                      std::to_string(dialog.italic) + " charset " + std::to_string(dialog.charset) +
+        out.push_back(where + ": font " + Narrow(dialog.typeface) + " " +
+                      std::to_string(dialog.pointSize) + " weight " +
+                      std::to_string(dialog.weight) + " italic " + std::to_string(dialog.italic) +
+                      " charset " + std::to_string(dialog.charset) +
                       ", expected Tahoma 8 weight 400, not italic, charset 0");
     }
     if (dialog.items.size() != want.controls.size()) {
@@ -283,7 +318,8 @@ void CheckDialog(HMODULE module, const DialogSpec& want, Differences& out) {
     }
     const std::size_t common = std::min(dialog.items.size(), want.controls.size());
     for (std::size_t i = 0; i < common; ++i) {
-        CheckControl(where + " control " + std::to_string(i), dialog.items[i], want.controls[i], out);
+        CheckControl(where + " control " + std::to_string(i), dialog.items[i], want.controls[i],
+                     out);
     }
 }
 
@@ -342,7 +378,8 @@ Differences CheckInventory(HMODULE module) {
     for (const Kind& kind : kinds) {
         const std::set<std::string> names = Names(module, kind.type);
         if (names != kind.names) {
-            out.push_back(std::string(kind.what) + " " + Join(names) + ", expected " + Join(kind.names));
+            out.push_back(std::string(kind.what) + " " + Join(names) + ", expected " +
+                          Join(kind.names));
         }
     }
     // Everything but the firmware is U.S. English, and only that.
@@ -382,7 +419,8 @@ Differences CheckStringTable(HMODULE module) {
         }
     }
     for (const auto& [id, text] : table) {
-        if (!Strings().count(id)) out.push_back("string " + std::to_string(id) + ": not in the catalogue");
+        if (!Strings().count(id))
+            out.push_back("string " + std::to_string(id) + ": not in the catalogue");
     }
     return out;
 }
@@ -391,7 +429,8 @@ Differences CheckPictures(HMODULE module) {
     Differences out;
     const auto expect = [&out](const std::string& what, long long actual, long long expected) {
         if (actual != expected) {
-            out.push_back(what + " " + std::to_string(actual) + ", expected " + std::to_string(expected));
+            out.push_back(what + " " + std::to_string(actual) + ", expected " +
+                          std::to_string(expected));
         }
     };
 
@@ -506,10 +545,12 @@ Differences CheckVersionBlock(HMODULE module, const BuildSettings& build) {
     const std::string productVersion = std::to_string(build.versionMajor) + ".0.0.0";
     const auto expect = [&out](const std::string& what, const std::string& actual,
                                const std::string& expected) {
-        if (actual != expected) out.push_back("version block: " + what + " " + actual + ", expected " + expected);
+        if (actual != expected)
+            out.push_back("version block: " + what + " " + actual + ", expected " + expected);
     };
     expect("signature", Hex(fixed->dwSignature), Hex(0xFEEF04BD));
-    expect("file version", VersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), fileVersion + ".0");
+    expect("file version", VersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS),
+           fileVersion + ".0");
     expect("product version", VersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS),
            productVersion);
     expect("flags mask", Hex(fixed->dwFileFlagsMask), Hex(0x3F));
@@ -541,7 +582,8 @@ Differences CheckVersionBlock(HMODULE module, const BuildSettings& build) {
     expect("FileVersion", Narrow(value(L"FileVersion")), fileVersion);
     expect("ProductVersion", Narrow(value(L"ProductVersion")),
            std::to_string(build.versionMajor) + ", 0, 0, 0");
-    for (const wchar_t* key : {L"CompanyName", L"LegalCopyright", L"InternalName", L"OriginalFilename"}) {
+    for (const wchar_t* key :
+         {L"CompanyName", L"LegalCopyright", L"InternalName", L"OriginalFilename"}) {
         const std::wstring text = value(key);
         if (text.empty() || text == L"(missing)") {
             out.push_back("version block: " + Narrow(key) + " is missing or empty");
@@ -552,11 +594,14 @@ Differences CheckVersionBlock(HMODULE module, const BuildSettings& build) {
 
 Differences CheckManifest(HMODULE module, const BuildSettings& build) {
     Differences out;
-    const std::vector<std::uint8_t> data = Bytes(module, RT_MANIFEST, MAKEINTRESOURCEW(1), kEnglishUS);
+    const std::vector<std::uint8_t> data =
+        Bytes(module, RT_MANIFEST, MAKEINTRESOURCEW(1), kEnglishUS);
     const std::string manifest(data.begin(), data.end());
     const auto count = [&manifest](const std::string& what) {
         std::size_t n = 0;
-        for (std::size_t at = manifest.find(what); at != std::string::npos; at = manifest.find(what, at + 1)) ++n;
+        for (std::size_t at = manifest.find(what); at != std::string::npos;
+             at = manifest.find(what, at + 1))
+            ++n;
         return n;
     };
     const std::string required[] = {
@@ -569,10 +614,15 @@ Differences CheckManifest(HMODULE module, const BuildSettings& build) {
         "language=\"*\"",
     };
     for (const std::string& item : required) {
-        if (count(item) != 1) out.push_back("manifest: " + item + " appears " + std::to_string(count(item)) + " times");
+        if (count(item) != 1)
+            out.push_back("manifest: " + item + " appears " + std::to_string(count(item)) +
+                          " times");
     }
-    if (count("<dependentAssembly>") != 1) out.push_back("manifest: not exactly one dependent assembly");
-    if (count("<assemblyIdentity") != 1) out.push_back("manifest: not exactly one assembly identity");
-    if (count("requestedExecutionLevel") != 0) out.push_back("manifest: requests an execution level");
+    if (count("<dependentAssembly>") != 1)
+        out.push_back("manifest: not exactly one dependent assembly");
+    if (count("<assemblyIdentity") != 1)
+        out.push_back("manifest: not exactly one assembly identity");
+    if (count("requestedExecutionLevel") != 0)
+        out.push_back("manifest: requests an execution level");
     return out;
 }

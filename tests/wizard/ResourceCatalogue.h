@@ -20,11 +20,11 @@ using Differences = std::vector<std::string>;
 // What a build was configured to carry and to call itself; the catalogue
 // gives the rest.
 struct BuildSettings {
-    std::wstring productName;      // FIRMWARE/"PRODUCT_NAME"
-    std::wstring versionName;      // FIRMWARE/"VERSION_NAME"
-    std::uint32_t imageLength;     // what FIRMWARE/"MOT" expands to
+    std::wstring productName;                           // FIRMWARE/"PRODUCT_NAME"
+    std::wstring versionName;                           // FIRMWARE/"VERSION_NAME"
+    std::uint32_t imageLength;                          // what FIRMWARE/"MOT" expands to
     unsigned versionMajor, versionMinor, versionPatch;  // the program version
-    std::string manifestArchitecture;  // "x86" or "amd64"
+    std::string manifestArchitecture;                   // "x86" or "amd64"
 };
 
 Differences CheckInventory(HMODULE module);

@@ -17,18 +17,13 @@ namespace {
 
 HMODULE g_module = nullptr;
 
-INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) {
-    return FALSE;
-}
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 const BuildSettings& Build() {
     static const BuildSettings build = {
-        FLASHWIZARD_TEST_PRODUCT_NAME,
-        FLASHWIZARD_TEST_VERSION_NAME,
-        FLASHWIZARD_TEST_IMAGE_LENGTH,
-        FLASHWIZARD_TEST_VERSION_MAJOR,
-        FLASHWIZARD_TEST_VERSION_MINOR,
-        FLASHWIZARD_TEST_VERSION_PATCH,
+        FLASHWIZARD_TEST_PRODUCT_NAME,  FLASHWIZARD_TEST_VERSION_NAME,
+        FLASHWIZARD_TEST_IMAGE_LENGTH,  FLASHWIZARD_TEST_VERSION_MAJOR,
+        FLASHWIZARD_TEST_VERSION_MINOR, FLASHWIZARD_TEST_VERSION_PATCH,
         FLASHWIZARD_TEST_MANIFEST_ARCH,
     };
     return build;
@@ -44,29 +39,17 @@ TEST(ResourceCatalogue, ResourcesAndTheirLanguages) {
     ExpectNoDifferences(CheckInventory(g_module));
 }
 
-TEST(ResourceCatalogue, DialogTemplates) {
-    ExpectNoDifferences(CheckDialogTemplates(g_module));
-}
+TEST(ResourceCatalogue, DialogTemplates) { ExpectNoDifferences(CheckDialogTemplates(g_module)); }
 
-TEST(ResourceCatalogue, StringTable) {
-    ExpectNoDifferences(CheckStringTable(g_module));
-}
+TEST(ResourceCatalogue, StringTable) { ExpectNoDifferences(CheckStringTable(g_module)); }
 
-TEST(ResourceCatalogue, SidePictureAndIcon) {
-    ExpectNoDifferences(CheckPictures(g_module));
-}
+TEST(ResourceCatalogue, SidePictureAndIcon) { ExpectNoDifferences(CheckPictures(g_module)); }
 
-TEST(ResourceCatalogue, CarriedFirmware) {
-    ExpectNoDifferences(CheckFirmware(g_module, Build()));
-}
+TEST(ResourceCatalogue, CarriedFirmware) { ExpectNoDifferences(CheckFirmware(g_module, Build())); }
 
-TEST(ResourceCatalogue, VersionBlock) {
-    ExpectNoDifferences(CheckVersionBlock(g_module, Build()));
-}
+TEST(ResourceCatalogue, VersionBlock) { ExpectNoDifferences(CheckVersionBlock(g_module, Build())); }
 
-TEST(ResourceCatalogue, Manifest) {
-    ExpectNoDifferences(CheckManifest(g_module, Build()));
-}
+TEST(ResourceCatalogue, Manifest) { ExpectNoDifferences(CheckManifest(g_module, Build())); }
 
 // The platform's dialog manager accepts every template, and the pictures
 // load: what the frame and the pages will do with them.
@@ -80,14 +63,16 @@ TEST(ResourceCatalogue, PlatformLoadsTemplatesAndPictures) {
         if (page) DestroyWindow(page);
     }
     DestroyWindow(frame);
-    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(g_module, MAKEINTRESOURCEW(105), IMAGE_BITMAP, 0, 0, 0));
+    HBITMAP bitmap =
+        static_cast<HBITMAP>(LoadImageW(g_module, MAKEINTRESOURCEW(105), IMAGE_BITMAP, 0, 0, 0));
     ASSERT_NE(bitmap, nullptr);
     BITMAP info{};
     GetObjectW(bitmap, sizeof info, &info);
     EXPECT_EQ(info.bmWidth, 161);
     EXPECT_EQ(info.bmHeight, 313);
     DeleteObject(bitmap);
-    HICON icon = static_cast<HICON>(LoadImageW(g_module, MAKEINTRESOURCEW(103), IMAGE_ICON, 32, 32, 0));
+    HICON icon =
+        static_cast<HICON>(LoadImageW(g_module, MAKEINTRESOURCEW(103), IMAGE_ICON, 32, 32, 0));
     EXPECT_NE(icon, nullptr);
     if (icon) DestroyIcon(icon);
 }

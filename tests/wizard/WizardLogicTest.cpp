@@ -16,8 +16,7 @@ namespace {
 
 const PlaceholderValues kShipped{L"RM550e", L"2.47", L"2.05"};
 
-std::wstring Completed(const wchar_t* text, const PlaceholderValues& values,
-                       int* count = nullptr) {
+std::wstring Completed(const wchar_t* text, const PlaceholderValues& values, int* count = nullptr) {
     CText completed = text;
     const int replaced = CompletePlaceholders(completed, values);
     if (count != nullptr) *count = replaced;
@@ -129,8 +128,10 @@ TEST_F(WizardTargetTest, StayAndJumps) {
 
 TEST_F(WizardTargetTest, PageOutsideTheListHasNoNeighbour) {
     FakePage stranger{108};
-    EXPECT_EQ(WizardTarget(m_list, &stranger, kWizardGoToNeighbour, WizardDirection::Next), nullptr);
-    EXPECT_EQ(WizardTarget(m_list, &stranger, kWizardGoToNeighbour, WizardDirection::Back), nullptr);
+    EXPECT_EQ(WizardTarget(m_list, &stranger, kWizardGoToNeighbour, WizardDirection::Next),
+              nullptr);
+    EXPECT_EQ(WizardTarget(m_list, &stranger, kWizardGoToNeighbour, WizardDirection::Back),
+              nullptr);
     CPageList<FakePage> empty;
     EXPECT_EQ(empty.First(), nullptr);
     EXPECT_EQ(empty.Last(), nullptr);

@@ -24,7 +24,8 @@ const std::vector<std::wstring> kNotFoundTexts = {kString5};
 bool WaitForSearchingPage(HWND frame, DWORD timeoutMs) {
     return WaitUntil(
         [&] {
-            return PageTexts(VisiblePage(frame)) == kOpenDeviceTexts && Button(frame, kBack).enabled;
+            return PageTexts(VisiblePage(frame)) == kOpenDeviceTexts &&
+                   Button(frame, kBack).enabled;
         },
         timeoutMs);
 }
@@ -206,7 +207,8 @@ TEST(WizardSearch, FrameOpensCentredOnTheWorkArea) {
     const HWND frame = run.FindFrame(20000);
     ASSERT_NE(frame, nullptr);
     RECT area{}, placed{};
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) && GetWindowRect(frame, &placed));
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) &&
+                GetWindowRect(frame, &placed));
     // Twice the centres, so that an odd difference in size stays whole.
     EXPECT_LE(std::abs(placed.left + placed.right - area.left - area.right), 1) << placed.left;
     EXPECT_LE(std::abs(placed.top + placed.bottom - area.top - area.bottom), 1) << placed.top;

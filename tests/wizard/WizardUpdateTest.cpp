@@ -52,7 +52,10 @@ TEST(WizardUpdate, WholeUpdateOfTheNormalPen) {
 
     Click(frame, kNext);
     ASSERT_TRUE(WaitUntil(
-        [&] { return PageTexts(VisiblePage(frame)) == kOpenDeviceTexts && Button(frame, kBack).enabled; },
+        [&] {
+            return PageTexts(VisiblePage(frame)) == kOpenDeviceTexts &&
+                   Button(frame, kBack).enabled;
+        },
         5000));
     ExpectButtons(frame, "12323 < &Back enabled | 12324 &Next disabled | 2 &Cancel enabled");
     SaveScreenshot(frame, L"2-searching");
@@ -105,8 +108,8 @@ TEST(WizardUpdate, WindowAnswersWhileTheImageIsAcknowledgedAndDropsEsc) {
     ASSERT_NE(frame, nullptr);
     AdvanceToExplanationPage(frame);
     Click(frame, kNext);
-    ASSERT_TRUE(WaitUntil([&] { return CountLines(run.Transcript(), "EVENT image complete") == 1; },
-                          20000))
+    ASSERT_TRUE(
+        WaitUntil([&] { return CountLines(run.Transcript(), "EVENT image complete") == 1; }, 20000))
         << "the pen did not receive the whole image";
     PressEsc(frame);
 

@@ -37,7 +37,8 @@ std::string Version(uint32_t packed) {
 int main() {
     g_start = Clock::now();
     std::vector<unsigned char> image(53256);
-    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<unsigned char>(i * 31 + i / 97);
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<unsigned char>(i * 31 + i / 97);
 
     Step("FWUInit", FWUInit());
     FWU_TARGET target = FWUCreateNotifyTarget();
@@ -51,10 +52,9 @@ int main() {
         std::printf("no search result within a minute\n");
         return 1;
     }
-    std::printf("           search result: wParam %lu, lParam %s\n",
-                static_cast<unsigned long>(msg.wParam),
-                msg.wParam == SEARCH_FOUND ? "(the library's device)"
-                                           : std::to_string(msg.lParam).c_str());
+    std::printf(
+        "           search result: wParam %lu, lParam %s\n", static_cast<unsigned long>(msg.wParam),
+        msg.wParam == SEARCH_FOUND ? "(the library's device)" : std::to_string(msg.lParam).c_str());
     if (msg.wParam != SEARCH_FOUND) {
         Step("FWUCloseDevice", FWUCloseDevice());
         return 1;

@@ -11,9 +11,7 @@ namespace penflash {
 
 namespace {
 
-std::string Footer() {
-    return "\nExit codes:\n" + ExitCodeTable();
-}
+std::string Footer() { return "\nExit codes:\n" + ExitCodeTable(); }
 
 // "replay:FILE": the pen's side of a recorded run played back.
 CLI::Validator ReplayScenario() {
@@ -36,11 +34,11 @@ struct CommonOptions {
 // Adds the options that every command takes. Returns those that the caller
 // checks after parsing.
 CommonOptions AddCommonOptions(CLI::App& command, Options& options) {
-    auto* emulate = command.add_option(
-        "--emulate", options.emulate,
-        "Run against the emulated pen in this process, in the given scenario");
-    emulate->type_name("SCENARIO")->check(
-        CLI::IsMember(penlink::emulator::Emulation::ScenarioNames()) | ReplayScenario());
+    auto* emulate =
+        command.add_option("--emulate", options.emulate,
+                           "Run against the emulated pen in this process, in the given scenario");
+    emulate->type_name("SCENARIO")
+        ->check(CLI::IsMember(penlink::emulator::Emulation::ScenarioNames()) | ReplayScenario());
     CommonOptions added;
     added.emulate = emulate;
     added.transcript = command.add_option(
@@ -69,10 +67,10 @@ CommonOptions AddCommonOptions(CLI::App& command, Options& options) {
 
 // Adds --pen to a command that works on one pen.
 CLI::Option* AddPenOption(CLI::App& command, Options& options) {
-    CLI::Option* pen = command.add_option(
-        "--pen", options.pen,
-        "Work on the pen at LOCATION (as `penflash list` shows it), also one in "
-        "firmware-update mode; needed when several pens are connected");
+    CLI::Option* pen =
+        command.add_option("--pen", options.pen,
+                           "Work on the pen at LOCATION (as `penflash list` shows it), also one in "
+                           "firmware-update mode; needed when several pens are connected");
     pen->type_name("LOCATION");
     return pen;
 }
@@ -81,8 +79,8 @@ CLI::Option* AddPenOption(CLI::App& command, Options& options) {
 
 Options CommandLine::Parse(int argc, const char* const* argv) {
     Options options;
-    CLI::App app{"penflash " PENFLASH_VERSION
-                 ": updates the firmware of the " PENFLASH_PRODUCT_NAME " digital pen over USB.",
+    CLI::App app{"penflash " PENFLASH_VERSION ": updates the firmware of the " PENFLASH_PRODUCT_NAME
+                 " digital pen over USB.",
                  "penflash"};
     app.set_version_flag("--version", "penflash " PENFLASH_VERSION);
     app.require_subcommand(1);
@@ -102,10 +100,10 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
                   " (the built-in image) or to --image FILE");
     common[2] = AddCommonOptions(*update, options);
     pens[1] = AddPenOption(*update, options);
-    CLI::Option* image = update->add_option(
-        "--image", options.imagePath,
-        "Firmware image to send instead of the built-in one: an SZDD container "
-        "(checked in full before anything is sent) or the raw image");
+    CLI::Option* image =
+        update->add_option("--image", options.imagePath,
+                           "Firmware image to send instead of the built-in one: an SZDD container "
+                           "(checked in full before anything is sent) or the raw image");
     image->type_name("FILE");
     update->add_flag("-y,--yes", options.yes, "Do not ask for confirmation");
     update
@@ -123,11 +121,10 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
         ->check(CLI::Validator(
             [](std::string& v) {
                 const auto dot = v.find('.');
-                const bool ok = dot != std::string::npos && dot > 0 && dot <= 3 &&
-                                v.size() - dot == 3 &&
-                                v.find_first_not_of("0123456789.") == std::string::npos &&
-                                v.find('.', dot + 1) == std::string::npos &&
-                                std::stoi(v.substr(0, dot)) <= 255;
+                const bool ok =
+                    dot != std::string::npos && dot > 0 && dot <= 3 && v.size() - dot == 3 &&
+                    v.find_first_not_of("0123456789.") == std::string::npos &&
+                    v.find('.', dot + 1) == std::string::npos && std::stoi(v.substr(0, dot)) <= 255;
                 return ok ? std::string() : std::string("not a version X.YY: " + v);
             },
             "X.YY"))
@@ -150,9 +147,10 @@ Options CommandLine::Parse(int argc, const char* const* argv) {
         ->needs(common[2].emulate);
 
     CLI::App* doctor = app.add_subcommand(
-        "doctor", "Check why a pen will not update: the HID driver, the pens and their mode, "
-                  "whether you may open them (udev rule, group, access list) and whether "
-                  "another updater holds one; exits 0 when a pen can be updated now");
+        "doctor",
+        "Check why a pen will not update: the HID driver, the pens and their mode, "
+        "whether you may open them (udev rule, group, access list) and whether "
+        "another updater holds one; exits 0 when a pen can be updated now");
     common[3] = AddCommonOptions(*doctor, options);
 
     // A usage error is reported as JSON too when it was asked for.

@@ -21,12 +21,12 @@ struct Options {
     Action action = Action::Exit;
 
     // Every command.
-    std::string emulate;     // scenario of the emulated pen; empty: the real pen
-    std::string transcript;  // file for the emulator's transcript; empty: none
-    std::string record;      // file to record the run's reports and events in; empty: none
-    bool json = false;       // one JSON object on stdout at the end (a usage
-                             // error's too, when --json was among the arguments)
-    std::string command;     // the command's name as given; empty: none
+    std::string emulate;       // scenario of the emulated pen; empty: the real pen
+    std::string transcript;    // file for the emulator's transcript; empty: none
+    std::string record;        // file to record the run's reports and events in; empty: none
+    bool json = false;         // one JSON object on stdout at the end (a usage
+                               // error's too, when --json was among the arguments)
+    std::string command;       // the command's name as given; empty: none
     unsigned emulatePens = 1;  // with emulate: pens on the bus, at emu-port-1..N
     // With emulate and pen: of the emulated pens, only the chosen one is on
     // the bus. Given by update --all to each of its children, which works
@@ -40,7 +40,7 @@ struct Options {
     std::string imagePath;  // SZDD container or raw image; empty: the built-in one
     bool yes = false;       // no confirmation
     unsigned searchTimeoutSeconds = 60;
-    bool all = false;  // every pen, one penflash process each
+    bool all = false;                    // every pen, one penflash process each
     unsigned verifyTimeoutSeconds = 30;  // the check after the update: how long to wait
     std::string expectVersion;  // with imagePath: "X.YY" the pen runs after it; empty: none
 

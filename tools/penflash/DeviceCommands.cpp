@@ -88,10 +88,10 @@ bool ChoosePenToWorkOn(const std::string& wantedPen, bool offerAll, RunReport& r
     if (!ListPenInterfaces(entries)) {
         if (wantedPen.empty()) return true;
         report.SetExit(ExitCode::NoPen);
-        report.SetError({"the list of HID devices cannot be read, so no pen at " + wantedPen +
-                             " can be found",
-                         "FWUEnumDevices", ORVANE_ERROR_DEVICE_NOT_FOUND,
-                         LibraryErrorName(ORVANE_ERROR_DEVICE_NOT_FOUND)});
+        report.SetError(
+            {"the list of HID devices cannot be read, so no pen at " + wantedPen + " can be found",
+             "FWUEnumDevices", ORVANE_ERROR_DEVICE_NOT_FOUND,
+             LibraryErrorName(ORVANE_ERROR_DEVICE_NOT_FOUND)});
         return false;
     }
     const PenChoice choice = ChoosePen(GroupPens(entries), wantedPen, offerAll);
@@ -109,8 +109,8 @@ bool ChoosePenToWorkOn(const std::string& wantedPen, bool offerAll, RunReport& r
         const ORVANE_ERROR selected = FWUSelectDevice(choice.location.c_str());
         if (selected != ORVANE_ERROR_NONE) {
             report.SetExit(ExitCode::Failure);
-            report.SetError({"the pen at " + choice.location + " cannot be chosen: " +
-                                 LibraryErrorText(selected),
+            report.SetError({"the pen at " + choice.location +
+                                 " cannot be chosen: " + LibraryErrorText(selected),
                              "FWUSelectDevice", selected, LibraryErrorName(selected)});
             return false;
         }
@@ -228,11 +228,12 @@ RunReport ShowDeviceInfo(Terminal& terminal, const Interrupt& interrupt,
         // loader tells its own version and nothing else.
         FWUDEVICEINFO loader{};
         const ORVANE_ERROR read = FWUIdentifyUpdateModeDevice(&loader);
-        terminal.Line("The pen is in firmware-update mode; `penflash update` completes an update "
-                      "from there.");
+        terminal.Line(
+            "The pen is in firmware-update mode; `penflash update` completes an update "
+            "from there.");
         if (read != ORVANE_ERROR_NONE) {
-            const std::string why = std::string("its loader version cannot be read: ") +
-                                    LibraryErrorText(read);
+            const std::string why =
+                std::string("its loader version cannot be read: ") + LibraryErrorText(read);
             terminal.Line("Refused: " + why + ".");
             report.SetExit(ExitCode::PenRefused);
             report.SetError({why, "FWUIdentifyUpdateModeDevice", read, LibraryErrorName(read)});

@@ -34,9 +34,7 @@ DoctorCheck Check(const char* name, const char* status, std::string message, std
     return {name, status, std::move(message), std::move(fix)};
 }
 
-std::string Where(const Pen& pen) {
-    return pen.location.empty() ? pen.path : "at " + pen.location;
-}
+std::string Where(const Pen& pen) { return pen.location.empty() ? pen.path : "at " + pen.location; }
 
 const RuleFile* RuleFor(const DoctorFacts& facts, const std::string& mode) {
     for (const RuleFile& rule : facts.rules) {
@@ -61,15 +59,16 @@ std::string AccessFix(const DoctorFacts& facts, const DeviceEntry& entry, const 
                ": sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=hidraw, "
                "or unplug the pen and plug it in again";
     }
-    const std::string user = facts.user.name.empty() ? std::to_string(facts.user.uid)
-                                                     : facts.user.name;
+    const std::string user =
+        facts.user.name.empty() ? std::to_string(facts.user.uid) : facts.user.name;
     if (!facts.ruleGroupExists) {
         return "the group " + facts.ruleGroup + " does not exist: sudo groupadd " +
                facts.ruleGroup + " && sudo usermod -aG " + facts.ruleGroup + " " + user +
                ", then log in again and plug the pen in again";
     }
     return "add yourself to group " + facts.ruleGroup + ": sudo usermod -aG " + facts.ruleGroup +
-           " " + user + ", then log in again (a user logged in at the seat gets access "
+           " " + user +
+           ", then log in again (a user logged in at the seat gets access "
            "without it)";
 }
 
@@ -112,25 +111,27 @@ Diagnosis Diagnose(const DoctorFacts& facts) {
                                          (normal == update ? "" : " and " + update->path)));
         } else if (normal != nullptr || update != nullptr) {
             const RuleFile* one = normal != nullptr ? normal : update;
-            d.checks.push_back(Check(
-                "udev-rule", "warning",
-                "the udev rule in " + one->path + " names the pen in " +
-                    (normal != nullptr ? "normal mode only: the pen cannot be opened once it "
-                                         "switches to firmware-update mode"
-                                       : "firmware-update mode only"),
-                InstallRule(facts)));
+            d.checks.push_back(
+                Check("udev-rule", "warning",
+                      "the udev rule in " + one->path + " names the pen in " +
+                          (normal != nullptr ? "normal mode only: the pen cannot be opened once it "
+                                               "switches to firmware-update mode"
+                                             : "firmware-update mode only"),
+                      InstallRule(facts)));
         } else {
             std::string dirs;
             for (const std::string& dir : facts.ruleDirs) dirs += (dirs.empty() ? "" : ", ") + dir;
-            d.checks.push_back(Check("udev-rule", "warning",
-                                     "no udev rule names the pen (looked in " + dirs +
-                                         "); without one, the pen's device nodes are usually root's alone",
-                                     InstallRule(facts)));
+            d.checks.push_back(
+                Check("udev-rule", "warning",
+                      "no udev rule names the pen (looked in " + dirs +
+                          "); without one, the pen's device nodes are usually root's alone",
+                      InstallRule(facts)));
         }
     }
 
     if (!facts.listed) {
-        d.checks.push_back(Check("pens", "problem", "the system's list of HID devices cannot be read"));
+        d.checks.push_back(
+            Check("pens", "problem", "the system's list of HID devices cannot be read"));
         return d;
     }
     const std::vector<Pen> pens = GroupPens(facts.entries);
@@ -144,17 +145,19 @@ Diagnosis Diagnose(const DoctorFacts& facts) {
     bool updatable = false;
     for (const Pen& pen : pens) {
         const std::string again =
-            "penflash update" + (pens.size() > 1 && !pen.location.empty() ? " --pen " + pen.location : "");
+            "penflash update" +
+            (pens.size() > 1 && !pen.location.empty() ? " --pen " + pen.location : "");
         if (pen.mode == "update") {
-            d.checks.push_back(Check(
-                "pen", "warning",
-                "pen " + Where(pen) + " is in firmware-update mode (" + pen.path +
-                    "): an update did not end, so it waits for an image",
-                "run `" + again + "` to complete the update; it finds the pen in this mode and "
-                "sends the image, after which the pen restarts in normal mode"));
+            d.checks.push_back(
+                Check("pen", "warning",
+                      "pen " + Where(pen) + " is in firmware-update mode (" + pen.path +
+                          "): an update did not end, so it waits for an image",
+                      "run `" + again +
+                          "` to complete the update; it finds the pen in this mode and "
+                          "sends the image, after which the pen restarts in normal mode"));
         } else {
-            d.checks.push_back(Check("pen", "ok", "pen " + Where(pen) + " is in normal mode (" +
-                                                      pen.path + ")"));
+            d.checks.push_back(
+                Check("pen", "ok", "pen " + Where(pen) + " is in normal mode (" + pen.path + ")"));
         }
         if (pen.held) {
             const PenChoice held = ChoosePen({pen}, "", false);
@@ -165,21 +168,20 @@ Diagnosis Diagnose(const DoctorFacts& facts) {
         bool opens = true;
         for (std::size_t i = 0; i < facts.entries.size() && i < facts.nodes.size(); ++i) {
             const DeviceEntry& entry = facts.entries[i];
-            const bool same = pen.location.empty() ? entry.path == pen.path
-                                                   : entry.location == pen.location;
+            const bool same =
+                pen.location.empty() ? entry.path == pen.path : entry.location == pen.location;
             if (!same) continue;
             const NodeFacts& node = facts.nodes[i];
             const AccessVerdict verdict = JudgeAccess(node, facts.user);
             if (verdict.granted) {
-                d.checks.push_back(Check("access", "ok",
-                                         "you may open " + node.path + " (as " + verdict.how + ")"));
+                d.checks.push_back(Check(
+                    "access", "ok", "you may open " + node.path + " (as " + verdict.how + ")"));
                 continue;
             }
             opens = false;
-            d.checks.push_back(Check("access", "problem", "you may not open " + node.path + ": " +
-                                                              verdict.why,
-                                     node.statError == 0 ? AccessFix(facts, entry, node)
-                                                         : std::string()));
+            d.checks.push_back(
+                Check("access", "problem", "you may not open " + node.path + ": " + verdict.why,
+                      node.statError == 0 ? AccessFix(facts, entry, node) : std::string()));
         }
         updatable = updatable || opens;
     }

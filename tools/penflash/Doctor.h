@@ -33,10 +33,10 @@ struct DoctorFacts {
     // entries[i]. Empty where the platform checks no permissions.
     std::vector<NodeFacts> nodes;
     UserFacts user;
-    std::vector<RuleFile> rules;         // rules files that name the pen
-    std::vector<std::string> ruleDirs;   // where rules were looked for
-    std::string ruleInstallPath;         // where the pen's rule belongs
-    std::string ruleGroup = "plugdev";   // the group the rule gives the nodes
+    std::vector<RuleFile> rules;        // rules files that name the pen
+    std::vector<std::string> ruleDirs;  // where rules were looked for
+    std::string ruleInstallPath;        // where the pen's rule belongs
+    std::string ruleGroup = "plugdev";  // the group the rule gives the nodes
     bool ruleGroupExists = true;
 };
 
@@ -44,7 +44,7 @@ struct DoctorCheck {
     std::string name;    // "driver", "udev-rule", "pen", "access", "held"
     std::string status;  // "ok", "warning" or "problem"
     std::string message;
-    std::string fix;     // empty where there is none or nothing to fix
+    std::string fix;  // empty where there is none or nothing to fix
 };
 
 struct Diagnosis {

@@ -19,20 +19,20 @@ int RunDoctor(Terminal& terminal, bool json, const std::string& emulated) {
 
     nlohmann::json checks = nlohmann::json::array();
     for (const DoctorCheck& check : diagnosis.checks) {
-        const char* head = check.status == "ok" ? "ok       " : check.status == "warning"
-                                                                 ? "warning  "
-                                                                 : "PROBLEM  ";
+        const char* head = check.status == "ok"        ? "ok       "
+                           : check.status == "warning" ? "warning  "
+                                                       : "PROBLEM  ";
         terminal.Line(head + check.message);
         if (!check.fix.empty()) terminal.Line("         fix: " + check.fix);
-        checks.push_back({{"name", check.name},
-                          {"status", check.status},
-                          {"message", check.message},
-                          {"fix", check.fix.empty() ? nlohmann::json() : nlohmann::json(check.fix)}});
+        checks.push_back(
+            {{"name", check.name},
+             {"status", check.status},
+             {"message", check.message},
+             {"fix", check.fix.empty() ? nlohmann::json() : nlohmann::json(check.fix)}});
     }
-    terminal.Line(diagnosis.exit == ExitCode::Success
-                      ? "A pen can be updated now: penflash update."
-                      : std::string("No pen can be updated now (") + ExitCodeName(diagnosis.exit) +
-                            ").");
+    terminal.Line(diagnosis.exit == ExitCode::Success ? "A pen can be updated now: penflash update."
+                                                      : std::string("No pen can be updated now (") +
+                                                            ExitCodeName(diagnosis.exit) + ").");
     int code = static_cast<int>(diagnosis.exit);
     if (json) {
         nlohmann::json report = {{"command", "doctor"},

@@ -86,9 +86,9 @@ std::vector<RuleFile> FindRules(const std::vector<std::string>& dirs) {
             std::ifstream in(dir + "/" + name, std::ios::binary);
             const std::string text{std::istreambuf_iterator<char>(in),
                                    std::istreambuf_iterator<char>()};
-            RuleFile rule = RuleModesIn(text, penlink::kPenVendorId,
-                                        penlink::kPenNormalModeProductId,
-                                        penlink::kPenUpdateModeProductId);
+            RuleFile rule =
+                RuleModesIn(text, penlink::kPenVendorId, penlink::kPenNormalModeProductId,
+                            penlink::kPenUpdateModeProductId);
             if (!rule.normalMode && !rule.updateMode) continue;
             rule.path = dir + "/" + name;
             rules.push_back(rule);
@@ -108,11 +108,13 @@ void ProbeSystem(DoctorFacts& facts, const DoctorRoots& roots) {
     } else {
         facts.driverDetail = std::string("the hidraw driver is not loaded: ") + classDir + ": " +
                              std::strerror(errno);
-        facts.driverFix = "sudo modprobe hidraw (a kernel without CONFIG_HIDRAW cannot reach the pen)";
+        facts.driverFix =
+            "sudo modprobe hidraw (a kernel without CONFIG_HIDRAW cannot reach the pen)";
     }
     facts.user = ProbeUser();
     facts.ruleDirs = roots.ruleDirs;
-    facts.ruleInstallPath = roots.ruleDirs.empty() ? "" : roots.ruleDirs.front() + "/70-penlink.rules";
+    facts.ruleInstallPath =
+        roots.ruleDirs.empty() ? "" : roots.ruleDirs.front() + "/70-penlink.rules";
     facts.rules = FindRules(roots.ruleDirs);
     facts.ruleGroupExists = getgrnam(facts.ruleGroup.c_str()) != nullptr;
     facts.nodes.clear();

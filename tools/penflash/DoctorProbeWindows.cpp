@@ -14,12 +14,14 @@ void ProbeSystem(DoctorFacts& facts, const DoctorRoots&) {
     // driver's presence is looked at.
     GUID guid;
     HidD_GetHidGuid(&guid);
-    const HDEVINFO set = SetupDiGetClassDevsW(&guid, nullptr, nullptr,
-                                              DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    const HDEVINFO set =
+        SetupDiGetClassDevsW(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) {
         facts.driverPresent = false;
-        facts.driverDetail = "the HID class driver's devices cannot be listed (SetupDiGetClassDevs "
-                             "error " + std::to_string(GetLastError()) + ")";
+        facts.driverDetail =
+            "the HID class driver's devices cannot be listed (SetupDiGetClassDevs "
+            "error " +
+            std::to_string(GetLastError()) + ")";
         facts.driverFix = "restart Windows; if that does not help, repair the installation";
         return;
     }

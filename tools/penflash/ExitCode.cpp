@@ -32,8 +32,7 @@ constexpr ExitCodeRow kRows[] = {
     {ExitCode::SeveralPens, "several-pens",
      "several pens are connected and none was chosen (--pen LOCATION, or update --all); "
      "nothing was sent"},
-    {ExitCode::PenHeld, "pen-held",
-     "another updater is updating the chosen pen; nothing was sent"},
+    {ExitCode::PenHeld, "pen-held", "another updater is updating the chosen pen; nothing was sent"},
     {ExitCode::NotApplied, "not-applied",
      "the image was sent, but the pen came back without the expected firmware"},
     {ExitCode::StayedInUpdateMode, "stayed-in-update-mode",

@@ -12,11 +12,13 @@ struct ErrorRow {
 
 constexpr ErrorRow kErrors[] = {
     {ORVANE_ERROR_NONE, "ORVANE_ERROR_NONE", "success"},
-    {ORVANE_ERROR_NOT_INITIALIZED, "ORVANE_ERROR_NOT_INITIALIZED", "the library was not initialised"},
+    {ORVANE_ERROR_NOT_INITIALIZED, "ORVANE_ERROR_NOT_INITIALIZED",
+     "the library was not initialised"},
     {ORVANE_ERROR_OPEN_FAILED, "ORVANE_ERROR_OPEN_FAILED",
      "the pen cannot be opened (another program holds it, or access is denied)"},
     {ORVANE_ERROR_DEVICE_NOT_FOUND, "ORVANE_ERROR_DEVICE_NOT_FOUND", "no pen is connected"},
-    {ORVANE_ERROR_WRITE_FAILED, "ORVANE_ERROR_WRITE_FAILED", "a report could not be written to the pen"},
+    {ORVANE_ERROR_WRITE_FAILED, "ORVANE_ERROR_WRITE_FAILED",
+     "a report could not be written to the pen"},
     {ORVANE_ERROR_READ_FAILED, "ORVANE_ERROR_READ_FAILED",
      "the pen's identity reply could not be read or was not recognised"},
     {ORVANE_ERROR_BAD_ACK, "ORVANE_ERROR_BAD_ACK", "the pen did not acknowledge as expected"},

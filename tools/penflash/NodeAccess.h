@@ -51,8 +51,10 @@ struct UserFacts {
 // The verdict on one node.
 struct AccessVerdict {
     bool granted = false;
-    std::string how;  // granted: through what ("owner", "group plugdev", "access list entry for ann", ...)
-    std::string why;  // denied: owner, group, mode and access list, in a sentence without a final stop
+    std::string
+        how;  // granted: through what ("owner", "group plugdev", "access list entry for ann", ...)
+    std::string
+        why;  // denied: owner, group, mode and access list, in a sentence without a final stop
 };
 
 // Returns the attribute value's entries, or false for a value that is not a

@@ -49,8 +49,8 @@ std::vector<Pen> GroupPens(const std::vector<DeviceEntry>& entries) {
 }
 
 std::string PenLine(const Pen& pen) {
-    std::string line = "  " + (pen.location.empty() ? "location unknown (" + pen.path + ")"
-                                                    : pen.location);
+    std::string line =
+        "  " + (pen.location.empty() ? "location unknown (" + pen.path + ")" : pen.location);
     line += pen.mode == "update" ? "  firmware-update mode" : "  normal mode";
     if (pen.held) line += "  (another updater is updating it)";
     return line;

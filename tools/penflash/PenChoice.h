@@ -29,10 +29,10 @@ std::vector<Pen> GroupPens(const std::vector<DeviceEntry>& entries);
 // What info and update go on with.
 struct PenChoice {
     ExitCode exit = ExitCode::Success;  // Success: go on with location
-    std::string location;  // the pen to select; empty: make no choice
-    std::string message;   // why not: a few words, no final full stop
-    std::string details;   // what the user can do: whole lines, the last one
-                           // without a line break (may be empty)
+    std::string location;               // the pen to select; empty: make no choice
+    std::string message;                // why not: a few words, no final full stop
+    std::string details;                // what the user can do: whole lines, the last one
+                                        // without a line break (may be empty)
 };
 
 // Chooses among pens the one named wanted (--pen; empty when not given).

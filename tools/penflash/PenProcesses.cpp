@@ -21,8 +21,8 @@ constexpr int kPollMs = 100;
 
 struct Running {
     pid_t pid = -1;
-    int out = -1;  // the child's stdout, read end
-    int err = -1;  // the child's stderr, read end
+    int out = -1;         // the child's stdout, read end
+    int err = -1;         // the child's stderr, read end
     std::string partial;  // stderr after its last line break
 };
 

@@ -22,8 +22,8 @@ constexpr auto kWaitStep = std::chrono::milliseconds(100);
 // main, and as it will hand it to the child) as UTF-16.
 std::wstring Wide(const std::string& text) {
     if (text.empty()) return {};
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
@@ -53,8 +53,8 @@ std::string SystemMessage(const char* what, DWORD code) {
 // What the reading threads hand to the calling thread.
 struct Chunk {
     std::size_t run;
-    bool err;         // from stderr; else stdout
-    bool end;         // the pipe ended
+    bool err;  // from stderr; else stdout
+    bool end;  // the pipe ended
     std::string text;
 };
 

@@ -114,7 +114,9 @@ std::string RunReport::ToJson() const {
         json["pens"] = pens;
     }
     if (m_verification) {
-        const auto orNull = [](const std::string& v) { return v.empty() ? Json(nullptr) : Json(v); };
+        const auto orNull = [](const std::string& v) {
+            return v.empty() ? Json(nullptr) : Json(v);
+        };
         json["verification"] = {{"outcome", m_verification->outcome},
                                 {"version", orNull(m_verification->version)},
                                 {"expected", orNull(m_verification->expected)},

@@ -50,9 +50,9 @@ struct Verification {
 // result where a library call or the search said so.
 struct RunError {
     std::string message;
-    std::string call;                // "FWUSendFirmware", "search", "image", ...
-    std::optional<int> code;         // the call's result value
-    std::string codeName;            // its name, "ORVANE_ERROR_BAD_ACK"
+    std::string call;         // "FWUSendFirmware", "search", "image", ...
+    std::optional<int> code;  // the call's result value
+    std::string codeName;     // its name, "ORVANE_ERROR_BAD_ACK"
 };
 
 class RunReport {

@@ -16,9 +16,8 @@ constexpr std::uint32_t kRoundConstants[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-constexpr std::array<std::uint32_t, 8> kInitialState = {0x6a09e667, 0xbb67ae85, 0x3c6ef372,
-                                                        0xa54ff53a, 0x510e527f, 0x9b05688c,
-                                                        0x1f83d9ab, 0x5be0cd19};
+constexpr std::array<std::uint32_t, 8> kInitialState = {
+    0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 
 constexpr std::uint32_t Rotr(std::uint32_t x, unsigned n) { return (x >> n) | (x << (32 - n)); }
 
@@ -96,7 +95,8 @@ std::string Sha256::FinishHex() {
         m_blockUsed = 0;
     }
     while (m_blockUsed < 56) m_block[m_blockUsed++] = 0;
-    for (int i = 7; i >= 0; --i) m_block[m_blockUsed++] = static_cast<std::uint8_t>(bits >> (8 * i));
+    for (int i = 7; i >= 0; --i)
+        m_block[m_blockUsed++] = static_cast<std::uint8_t>(bits >> (8 * i));
     Compress(m_block.data());
     m_blockUsed = 0;
 

@@ -90,7 +90,7 @@ private:
     std::size_t m_boardLines = 0;  // lines of the block shown last
     int m_escapes = -1;            // the terminal moves its cursor on escapes; -1: not asked yet
     bool m_broken = false;
-    std::size_t m_statusWidest = 0;  // the widest status text since the line began
+    std::size_t m_statusWidest = 0;              // the widest status text since the line began
     std::unique_ptr<BackgroundWriter> m_behind;  // set while writing behind
 };
 

@@ -47,15 +47,16 @@ bool UpdateCommand::ListAllPens(std::vector<Pen>& pens) {
     if (pens.empty()) {
         return Fail(ExitCode::NoPen, {"no pen found", "FWUEnumDevices", std::nullopt, ""});
     }
-    const bool unknown = std::any_of(pens.begin(), pens.end(),
-                                     [](const Pen& pen) { return pen.location.empty(); });
+    const bool unknown =
+        std::any_of(pens.begin(), pens.end(), [](const Pen& pen) { return pen.location.empty(); });
     if (pens.size() > 1 && unknown) {
         // Each process is told its pen by location; these cannot be told.
         for (DeviceEntry& e : entries) m_report.AddDevice(std::move(e));
         m_choiceDetails = "The pens:";
         for (const Pen& pen : pens) m_choiceDetails += "\n" + PenLine(pen);
-        m_choiceDetails += "\nA pen without a location can be updated only while it is the only "
-                           "pen plugged in.";
+        m_choiceDetails +=
+            "\nA pen without a location can be updated only while it is the only "
+            "pen plugged in.";
         return Fail(ExitCode::SeveralPens,
                     {"the system tells the location of not every pen, so they cannot be updated "
                      "side by side; nothing was sent to any of them",
@@ -73,9 +74,9 @@ bool UpdateCommand::ListAllPens(std::vector<Pen>& pens) {
 
 std::vector<std::string> UpdateCommand::PenArgs(const Pen& pen) const {
     // The "=" forms keep a value that starts with "-" a value.
-    std::vector<std::string> args = {"update", "--yes", "--json",
-                                     "--search-timeout=" +
-                                         std::to_string(m_options.searchTimeoutSeconds)};
+    std::vector<std::string> args = {
+        "update", "--yes", "--json",
+        "--search-timeout=" + std::to_string(m_options.searchTimeoutSeconds)};
     // A pen without a location is the only one (ListAllPens).
     if (!pen.location.empty()) args.push_back("--pen=" + pen.location);
     if (!m_options.imagePath.empty()) args.push_back("--image=" + m_options.imagePath);
@@ -181,15 +182,16 @@ void UpdateCommand::ShowAllResult(double seconds) {
     }
     const auto& error = m_report.Error();
     const std::string why = error ? error->message : std::string("unknown");
-    const char* verdict = !m_penSummary.empty()            ? "Update failed"
-                          : code == ExitCode::Cancelled    ? "Update cancelled"
-                          : code == ExitCode::SeveralPens  ? "Update not started"
-                                                           : "Update failed";
+    const char* verdict = !m_penSummary.empty()           ? "Update failed"
+                          : code == ExitCode::Cancelled   ? "Update cancelled"
+                          : code == ExitCode::SeveralPens ? "Update not started"
+                                                          : "Update failed";
     m_terminal.Line(std::string(verdict) + " (" + ExitCodeName(code) + "): " + why + "." + took);
     if (!m_choiceDetails.empty()) m_terminal.Line(m_choiceDetails);
     if (!m_penSummary.empty()) {
-        m_terminal.Line("Run `penflash update --pen LOCATION` for a pen that failed; it also "
-                        "finds a pen that stayed in firmware-update mode.");
+        m_terminal.Line(
+            "Run `penflash update --pen LOCATION` for a pen that failed; it also "
+            "finds a pen that stayed in firmware-update mode.");
     }
 }
 

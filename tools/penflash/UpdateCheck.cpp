@@ -119,8 +119,9 @@ Verification UpdateCheck::Run(std::string& message) {
                                                : ", not the expected " + v.expected;
                 return End(v, message, why);
             }
-            unanswered = std::string("it came back in normal mode but its identity cannot be "
-                                     "read: ") +
+            unanswered = std::string(
+                             "it came back in normal mode but its identity cannot be "
+                             "read: ") +
                          LibraryErrorText(*identified);
         } else if (!present.update) {
             seenGone = true;

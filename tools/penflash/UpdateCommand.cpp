@@ -25,9 +25,8 @@ RunError LibraryError(const char* call, ORVANE_ERROR result, const std::string& 
 
 }  // namespace
 
-UpdateCommand::UpdateCommand(const Options& options, Terminal& terminal,
-                             const Interrupt& interrupt, const std::uint8_t* builtin,
-                             std::size_t builtinSize)
+UpdateCommand::UpdateCommand(const Options& options, Terminal& terminal, const Interrupt& interrupt,
+                             const std::uint8_t* builtin, std::size_t builtinSize)
     : m_options(options),
       m_terminal(terminal),
       m_interrupt(interrupt),
@@ -39,8 +38,8 @@ RunReport UpdateCommand::Run() {
     const auto start = Clock::now();
     // Each step reports its own failure; the image is checked before the
     // pen hears anything.
-    const bool sent = LoadImage() && PickPen() && IdentifyPen() && Confirm(1) &&
-                      SwitchAndFind() && Transfer();
+    const bool sent =
+        LoadImage() && PickPen() && IdentifyPen() && Confirm(1) && SwitchAndFind() && Transfer();
     // The pen's lock is kept while the pen restarts, until it is checked.
     if (sent) FWUHoldPen(1);
     Close();
@@ -153,8 +152,8 @@ bool UpdateCommand::IdentifyPen() {
         m_report.SetVersion("current", current);
     }
     if (result == ORVANE_ERROR_MODE_CHANGE_FAILED) {
-        return Fail(ExitCode::PenRefused, LibraryError("FWUIdentifyDevice", result,
-                                                       RefusedPenText(info.dwProductCode)));
+        return Fail(ExitCode::PenRefused,
+                    LibraryError("FWUIdentifyDevice", result, RefusedPenText(info.dwProductCode)));
     }
     if (result == ORVANE_ERROR_NONE) {
         m_terminal.Line("Pen:               " PENFLASH_PRODUCT_NAME ", product code " +
@@ -167,8 +166,9 @@ bool UpdateCommand::IdentifyPen() {
         }
         // A pen left in firmware-update mode, by an update that did not end
         // for example: the search finds it without a switch.
-        m_terminal.Line("The pen is already in firmware-update mode; its firmware version "
-                        "cannot be read there.");
+        m_terminal.Line(
+            "The pen is already in firmware-update mode; its firmware version "
+            "cannot be read there.");
         current = "unknown";
         m_alreadyInUpdateMode = true;
     } else if (result != ORVANE_ERROR_NONE) {
@@ -255,7 +255,8 @@ bool UpdateCommand::WaitForPen() {
     }
     const ExitCode outcome = ExitForSearch(wParam, lParam);
     if (outcome == ExitCode::PenNotBack) {
-        const std::string why = "the pen did not come back in firmware-update mode after the switch";
+        const std::string why =
+            "the pen did not come back in firmware-update mode after the switch";
         return Fail(outcome, {why, "search", static_cast<int>(lParam), "NOT_FOUND_AFTER_SWITCH"});
     }
     if (outcome != ExitCode::Success) {
@@ -294,16 +295,17 @@ bool UpdateCommand::Transfer() {
     FWUSetProgressCallback(&UpdateCommand::ProgressThunk, this);
     // The library only reads the buffer; its parameter is not const for
     // the sake of the calls' long-standing signatures.
-    const ORVANE_ERROR sent = FWUSendFirmware(const_cast<unsigned char*>(bytes.data()),
-                                              static_cast<int>(bytes.size()));
+    const ORVANE_ERROR sent =
+        FWUSendFirmware(const_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
     FWUSetProgressCallback(nullptr, nullptr);
     m_terminal.EndStatus();
     EndPhase("transfer", sendStart);
     if (m_interrupt.Requested() && !m_interruptHeld) {
         // It came after the last block, while the pen wrote its flash.
         m_interruptHeld = true;
-        m_terminal.Line("Ctrl-C came while the pen was confirming the image: the update went on "
-                        "to its end, since an interrupted one would leave the pen half written.");
+        m_terminal.Line(
+            "Ctrl-C came while the pen was confirming the image: the update went on "
+            "to its end, since an interrupted one would leave the pen half written.");
     }
     if (m_interruptHeld) m_terminal.Line("The transfer has ended (Ctrl-C was held until now).");
     if (sent != ORVANE_ERROR_NONE) {
@@ -320,8 +322,9 @@ void PENLINK_CALL UpdateCommand::ProgressThunk(void* context, unsigned sent, uns
 void UpdateCommand::OnProgress(unsigned sent, unsigned total) {
     if (m_interrupt.Requested() && !m_interruptHeld) {
         m_interruptHeld = true;
-        m_terminal.Line("Ctrl-C: the transfer goes on to its end, since an interrupted transfer "
-                        "would leave the pen half written.");
+        m_terminal.Line(
+            "Ctrl-C: the transfer goes on to its end, since an interrupted transfer "
+            "would leave the pen half written.");
     }
     if (m_terminal.Interactive()) {
         const unsigned percent = PercentDone(sent, total);
@@ -341,8 +344,9 @@ void UpdateCommand::OnProgress(unsigned sent, unsigned total) {
     if (sent == total) {
         // The pen answers only once its flash is written, which takes a while.
         m_terminal.EndStatus();
-        m_terminal.Line("All bytes sent; waiting for the pen to confirm the image while it "
-                        "writes its flash (this can take several seconds)...");
+        m_terminal.Line(
+            "All bytes sent; waiting for the pen to confirm the image while it "
+            "writes its flash (this can take several seconds)...");
     }
 }
 
@@ -410,7 +414,7 @@ void UpdateCommand::ShowResult(double seconds) {
     const auto& error = m_report.Error();
     const std::string why = error ? error->message : std::string("unknown");
     const bool checked = !m_verification.outcome.empty();
-    const char* verdict = checked ? "Update not verified"
+    const char* verdict = checked                       ? "Update not verified"
                           : code == ExitCode::Cancelled ? "Update cancelled"
                           : code == ExitCode::SeveralPens || code == ExitCode::PenHeld
                               ? "Update not started"
@@ -425,15 +429,9 @@ void UpdateCommand::ShowResult(double seconds) {
         "`penflash update" + (m_options.pen.empty() ? "" : " --pen " + m_options.pen) + "` again";
     std::string hint;
     switch (code) {
-        case ExitCode::NoPen:
-            hint = "Connect the pen with its USB cable and try again.";
-            break;
-        case ExitCode::PenNotBack:
-            hint = "Unplug the pen, plug it in again and retry.";
-            break;
-        case ExitCode::BadImage:
-            hint = "Nothing was sent to the pen.";
-            break;
+        case ExitCode::NoPen: hint = "Connect the pen with its USB cable and try again."; break;
+        case ExitCode::PenNotBack: hint = "Unplug the pen, plug it in again and retry."; break;
+        case ExitCode::BadImage: hint = "Nothing was sent to the pen."; break;
         case ExitCode::NotApplied:
             hint = "The pen kept its old firmware. Run " + again +
                    "; if it comes back with the same version again, the image may not be "
@@ -445,10 +443,11 @@ void UpdateCommand::ShowResult(double seconds) {
                    "and retry.";
             break;
         case ExitCode::DidNotReturn:
-            hint = "Unplug the pen and plug it in again, then see which firmware it runs with "
-                   "`penflash info`" +
-                   std::string(m_options.pen.empty() ? "" : " --pen " + m_options.pen) +
-                   ", and run " + again + " if it is not the new one.";
+            hint =
+                "Unplug the pen and plug it in again, then see which firmware it runs with "
+                "`penflash info`" +
+                std::string(m_options.pen.empty() ? "" : " --pen " + m_options.pen) + ", and run " +
+                again + " if it is not the new one.";
             break;
         case ExitCode::Cancelled:
             if (checked) {
@@ -458,11 +457,11 @@ void UpdateCommand::ShowResult(double seconds) {
             if (m_switched) hint = "Run " + again + " to complete the update.";
             break;
         case ExitCode::TransferFailed:
-            hint = "Run " + again + " to retry; it also finds a pen that stayed in "
+            hint = "Run " + again +
+                   " to retry; it also finds a pen that stayed in "
                    "firmware-update mode.";
             break;
-        default:
-            break;
+        default: break;
     }
     if (!hint.empty()) m_terminal.Line(hint);
 }

@@ -118,18 +118,18 @@ private:
     std::string m_imageFileError;           // why it could not be read
     image::FirmwareImage m_image;
     std::string m_newVersion;
-    std::string m_previousVersion;  // the pen's firmware before the update; empty: unknown
-    Verification m_verification;    // the check after the update; outcome empty: none ran
-    std::string m_location;  // the chosen pen's; empty: no choice was made
-    std::string m_choiceDetails;  // what to do when no pen could be chosen
-    std::string m_transcript;     // the emulated bus's transcript file; empty: none
-    std::string m_recording;      // the --record file; empty: none
+    std::string m_previousVersion;          // the pen's firmware before the update; empty: unknown
+    Verification m_verification;            // the check after the update; outcome empty: none ran
+    std::string m_location;                 // the chosen pen's; empty: no choice was made
+    std::string m_choiceDetails;            // what to do when no pen could be chosen
+    std::string m_transcript;               // the emulated bus's transcript file; empty: none
+    std::string m_recording;                // the --record file; empty: none
     std::vector<std::string> m_penSummary;  // update --all: a closing line per pen
     SearchWaiter m_waiter;
     bool m_alreadyInUpdateMode = false;  // no normal-mode pen, one in update mode
-    bool m_libraryStarted = false;  // FWUInit was called: FWUCloseDevice is owed
-    bool m_switched = false;        // FWUOpenDevice succeeded: the pen is (going) in update mode
-    Clock::duration m_userTime{};   // time spent waiting for the user's answer
+    bool m_libraryStarted = false;       // FWUInit was called: FWUCloseDevice is owed
+    bool m_switched = false;       // FWUOpenDevice succeeded: the pen is (going) in update mode
+    Clock::duration m_userTime{};  // time spent waiting for the user's answer
 
     ProgressBar m_bar;
     ProgressMilestones m_milestones;

@@ -148,7 +148,8 @@ std::string WriteReplacing(const std::string& target, const struct stat* replace
             // file stays ours, as with any new file.
             [[maybe_unused]] const int owned = fchown(fd, replaced->st_uid, replaced->st_gid);
             if (fchmod(fd, replaced->st_mode & 07777) != 0) {
-                problem = SystemError("cannot give the temporary file the mode of the replaced one");
+                problem =
+                    SystemError("cannot give the temporary file the mode of the replaced one");
             }
         } else {
             const mode_t mask = umask(0);

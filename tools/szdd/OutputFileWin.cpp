@@ -51,8 +51,9 @@ std::string WriteOutputFile(const std::string& path, const std::vector<std::uint
     HANDLE file = INVALID_HANDLE_VALUE;
     for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE; ++attempt) {
         char suffix[40];
-        std::snprintf(suffix, sizeof suffix, ".%08lx.tmp",
-                      static_cast<unsigned long>((stamp + attempt * 0x9E3779B9ull) & 0xFFFFFFFFull));
+        std::snprintf(
+            suffix, sizeof suffix, ".%08lx.tmp",
+            static_cast<unsigned long>((stamp + attempt * 0x9E3779B9ull) & 0xFFFFFFFFull));
         // A name of 255 characters is the longest a directory entry takes:
         // the target's name is cut short where the suffix would pass it.
         const std::wstring tail(suffix, suffix + std::strlen(suffix));
@@ -61,8 +62,8 @@ std::string WriteOutputFile(const std::string& path, const std::vector<std::uint
         const std::size_t room = 255 - tail.size();
         g_temporary = target.size() - nameStart <= room ? target + tail
                                                         : target.substr(0, nameStart + room) + tail;
-        file = CreateFileW(g_temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        file = CreateFileW(g_temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
             if (code != ERROR_FILE_EXISTS || attempt == 100) {
@@ -87,7 +88,8 @@ std::string WriteOutputFile(const std::string& path, const std::vector<std::uint
     if (!CloseHandle(file) && problem.empty()) {
         problem = SystemError("cannot write", GetLastError());
     }
-    if (problem.empty() && !MoveFileExW(g_temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (problem.empty() &&
+        !MoveFileExW(g_temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         problem = SystemError("cannot rename the finished file into place", GetLastError());
     }
     if (!problem.empty()) {

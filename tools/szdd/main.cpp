@@ -88,8 +88,10 @@ std::string ReadBytes(Input& input, std::uint64_t count, std::vector<std::uint8_
     } catch (const std::bad_alloc&) {
         return "not enough memory to read it";
     }
-    input.stream.read(reinterpret_cast<char*>(bytes.data() + before), static_cast<std::streamsize>(count));
-    return static_cast<std::uint64_t>(input.stream.gcount()) == count ? std::string() : "cannot read";
+    input.stream.read(reinterpret_cast<char*>(bytes.data() + before),
+                      static_cast<std::streamsize>(count));
+    return static_cast<std::uint64_t>(input.stream.gcount()) == count ? std::string()
+                                                                      : "cannot read";
 }
 
 // Writes result to out. Returns the exit status.
@@ -111,7 +113,8 @@ int Compress(const std::string& in, const std::string& out) {
         return Fail(in, problem);
     }
     std::vector<std::uint8_t> packed;
-    if (const szdd::SzddError e = szdd::SzddCompress(data.data(), data.size(), packed); e != szdd::SzddError::None) {
+    if (const szdd::SzddError e = szdd::SzddCompress(data.data(), data.size(), packed);
+        e != szdd::SzddError::None) {
         return Fail(in, szdd::SzddErrorText(e));
     }
     return WriteResult(out, packed);
@@ -134,7 +137,8 @@ int Expand(const std::string& in, const std::string& out) {
     szdd::SzddError early = szdd::SzddParseHeader(packed.data(), packed.size(), header);
     if (early == szdd::SzddError::None && header.method != szdd::kMethodLzss) {
         early = szdd::SzddError::UnknownMethod;
-    } else if (early == szdd::SzddError::None && input.size > MaxContainerSize(header.declaredLength)) {
+    } else if (early == szdd::SzddError::None &&
+               input.size > MaxContainerSize(header.declaredLength)) {
         early = szdd::SzddError::LengthExceeded;
     }
     if (early != szdd::SzddError::None) {
@@ -144,7 +148,8 @@ int Expand(const std::string& in, const std::string& out) {
         return Fail(in, rest);
     }
     std::vector<std::uint8_t> result;
-    if (const szdd::SzddError e = szdd::SzddExpand(packed.data(), packed.size(), result); e != szdd::SzddError::None) {
+    if (const szdd::SzddError e = szdd::SzddExpand(packed.data(), packed.size(), result);
+        e != szdd::SzddError::None) {
         return Fail(in, szdd::SzddErrorText(e));
     }
     return WriteResult(out, result);
@@ -161,15 +166,16 @@ int Info(const std::string& in) {
         return Fail(in, problem);
     }
     szdd::SzddHeader header;
-    if (const auto e = szdd::SzddParseHeader(packed.data(), packed.size(), header); e != szdd::SzddError::None) {
+    if (const auto e = szdd::SzddParseHeader(packed.data(), packed.size(), header);
+        e != szdd::SzddError::None) {
         return Fail(in, szdd::SzddErrorText(e));
     }
     const auto& s = header.signature;
-    std::printf("signature:       %c%c%c%c %02X %02X %02X %02X\n", s[0], s[1], s[2], s[3], s[4], s[5], s[6],
-                s[7]);
+    std::printf("signature:       %c%c%c%c %02X %02X %02X %02X\n", s[0], s[1], s[2], s[3], s[4],
+                s[5], s[6], s[7]);
     const bool printable = header.method >= 0x20 && header.method < 0x7F;
-    std::printf("method:          '%c' (0x%02X)%s\n", printable ? header.method : '?', header.method,
-                header.method == szdd::kMethodLzss ? "" : ", not supported");
+    std::printf("method:          '%c' (0x%02X)%s\n", printable ? header.method : '?',
+                header.method, header.method == szdd::kMethodLzss ? "" : ", not supported");
     std::printf("name character:  0x%02X\n", header.lastNameChar);
     std::printf("declared length: %lu bytes\n", static_cast<unsigned long>(header.declaredLength));
     std::printf("file size:       %llu bytes\n", static_cast<unsigned long long>(input.size));

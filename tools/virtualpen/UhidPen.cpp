@@ -231,12 +231,8 @@ void UhidPen::HandleEvent(const uhid_event& event) {
             m_up = false;
             return;
         }
-        case UHID_OPEN:
-            m_pen->RecordEvent("opened " + m_uniq);
-            return;
-        case UHID_CLOSE:
-            m_pen->RecordEvent("closed " + m_uniq);
-            return;
+        case UHID_OPEN: m_pen->RecordEvent("opened " + m_uniq); return;
+        case UHID_CLOSE: m_pen->RecordEvent("closed " + m_uniq); return;
         case UHID_OUTPUT: {
             bool up;
             {
@@ -273,8 +269,7 @@ void UhidPen::HandleEvent(const uhid_event& event) {
             if (!WriteEvent(reply, error)) std::fprintf(stderr, "virtual pen: %s\n", error.c_str());
             return;
         }
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -290,8 +285,8 @@ void UhidPen::InputLoop() {
             generation = m_generation;
         }
         size_t got = 0;
-        const IoStatus status = m_pen->Deliver(generation, report.data(), report.size(), got,
-                                               200, m_cancelDeliver);
+        const IoStatus status =
+            m_pen->Deliver(generation, report.data(), report.size(), got, 200, m_cancelDeliver);
         if (status != IoStatus::Ok) {
             if (status == IoStatus::DeviceStopped) {
                 // Wait for the next device (or the end).

@@ -42,8 +42,7 @@ public:
     // the physical path of the device in both of the pen's modes (the
     // kernel's HID_PHYS, the library's location), at most kMaxPhys bytes.
     UhidPen(std::shared_ptr<emulator::EmulatedPen> pen,
-            std::function<void(const std::string&)> announce,
-            std::string phys = kDefaultPhys);
+            std::function<void(const std::string&)> announce, std::string phys = kDefaultPhys);
     ~UhidPen();
     UhidPen(const UhidPen&) = delete;
     UhidPen& operator=(const UhidPen&) = delete;

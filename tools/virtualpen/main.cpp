@@ -108,14 +108,18 @@ int main(int argc, char** argv) {
     bus.Log().Event("scenario " + scenario + " on /dev/uhid");
 
     bool readyWritten = false;
-    penlink::virtualpen::UhidPen uhid(pen, [&](const std::string& line) {
-        std::printf("virtualpen: ready %s\n", line.c_str());
-        std::fflush(stdout);
-        if (!readyPath.empty() && !readyWritten) {
-            readyWritten = WriteWhole(readyPath, line + "\n");
-            if (!readyWritten) std::fprintf(stderr, "virtualpen: cannot write %s\n", readyPath.c_str());
-        }
-    }, location);
+    penlink::virtualpen::UhidPen uhid(
+        pen,
+        [&](const std::string& line) {
+            std::printf("virtualpen: ready %s\n", line.c_str());
+            std::fflush(stdout);
+            if (!readyPath.empty() && !readyWritten) {
+                readyWritten = WriteWhole(readyPath, line + "\n");
+                if (!readyWritten)
+                    std::fprintf(stderr, "virtualpen: cannot write %s\n", readyPath.c_str());
+            }
+        },
+        location);
     g_pen = &uhid;
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -129,12 +133,12 @@ int main(int argc, char** argv) {
 
     const auto image = pen->ReceivedImage();
     const auto violations = pen->Violations();
-    std::printf("virtualpen: %u blocks, %zu image bytes (%s), %u closing commands, "
-                "%zu protocol violations, %u reports after the pen left, reader held up %u times\n",
-                pen->BlocksReceived(), image.size(), pen->ImageComplete() ? "complete" : "incomplete",
-                pen->FinishCount(), violations.size(), uhid.Dropped(), uhid.RingFull());
-    if (!imagePath.empty() &&
-        !WriteWhole(imagePath, std::string(image.begin(), image.end()))) {
+    std::printf(
+        "virtualpen: %u blocks, %zu image bytes (%s), %u closing commands, "
+        "%zu protocol violations, %u reports after the pen left, reader held up %u times\n",
+        pen->BlocksReceived(), image.size(), pen->ImageComplete() ? "complete" : "incomplete",
+        pen->FinishCount(), violations.size(), uhid.Dropped(), uhid.RingFull());
+    if (!imagePath.empty() && !WriteWhole(imagePath, std::string(image.begin(), image.end()))) {
         std::fprintf(stderr, "virtualpen: cannot write %s\n", imagePath.c_str());
         return 1;
     }

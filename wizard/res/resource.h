@@ -5,30 +5,30 @@
 #define FLASHWIZARD_RESOURCE_H
 
 // Icon and bitmap.
-#define IDI_WIZARD                  103
-#define IDB_SIDE_PICTURE            105
+#define IDI_WIZARD       103
+#define IDB_SIDE_PICTURE 105
 
 // Dialog templates: the frame and its five pages, in the order of the wizard.
-#define IDD_WIZARD_FRAME            104
-#define IDD_WELCOME                 108
-#define IDD_OPEN_DEVICE             149
-#define IDD_EXPLANATION             109
-#define IDD_UPGRADE                 110
-#define IDD_FINISH                  111
+#define IDD_WIZARD_FRAME 104
+#define IDD_WELCOME      108
+#define IDD_OPEN_DEVICE  149
+#define IDD_EXPLANATION  109
+#define IDD_UPGRADE      110
+#define IDD_FINISH       111
 
 // Controls of the frame. Cancel is IDCANCEL (2). Next takes the Finish id
 // on the last page.
-#define IDC_WIZ_BACK                12323
-#define IDC_WIZ_NEXT                12324
-#define IDC_WIZ_FINISH              12325
-#define IDC_PAGE_AREA               1001
+#define IDC_WIZ_BACK   12323
+#define IDC_WIZ_NEXT   12324
+#define IDC_WIZ_FINISH 12325
+#define IDC_PAGE_AREA  1001
 
 // Controls of the pages.
-#define IDC_PAGE_TITLE              1005
-#define IDC_HEADER_TITLE            1009
-#define IDC_HEADER_SUBTITLE         1010
-#define IDC_HEADER_BAND             1011
-#define IDC_STATUS_TEXT             1035
+#define IDC_PAGE_TITLE      1005
+#define IDC_HEADER_TITLE    1009
+#define IDC_HEADER_SUBTITLE 1010
+#define IDC_HEADER_BAND     1011
+#define IDC_STATUS_TEXT     1035
 
 // String table.
 #define IDS_UPDATE                  2

@@ -43,10 +43,9 @@ CDialogWindow::~CDialogWindow() {
 INT_PTR CDialogWindow::RunModal(HWND owner) {
     if (m_hWnd != nullptr) return -1;
     m_bModal = true;
-    const INT_PTR result = DialogBoxParamW(CApplication::ResourceHandle(),
-                                           MAKEINTRESOURCEW(m_nDialogTemplateId), owner,
-                                           &CDialogWindow::DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
+    const INT_PTR result =
+        DialogBoxParamW(CApplication::ResourceHandle(), MAKEINTRESOURCEW(m_nDialogTemplateId),
+                        owner, &CDialogWindow::DialogProc, reinterpret_cast<LPARAM>(this));
     m_bModal = false;
     return result;
 }
@@ -54,8 +53,8 @@ INT_PTR CDialogWindow::RunModal(HWND owner) {
 bool CDialogWindow::CreateModeless(HWND parent, UINT templateId) {
     if (m_hWnd != nullptr) return false;
     m_bModal = false;
-    return CreateDialogParamW(CApplication::ResourceHandle(), MAKEINTRESOURCEW(templateId),
-                              parent, &CDialogWindow::DialogProc,
+    return CreateDialogParamW(CApplication::ResourceHandle(), MAKEINTRESOURCEW(templateId), parent,
+                              &CDialogWindow::DialogProc,
                               reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
@@ -63,9 +62,7 @@ void CDialogWindow::EndModal(INT_PTR result) {
     if (m_hWnd != nullptr) EndDialog(m_hWnd, result);
 }
 
-bool CDialogWindow::DestroyWindowNow() {
-    return m_hWnd != nullptr && DestroyWindow(m_hWnd);
-}
+bool CDialogWindow::DestroyWindowNow() { return m_hWnd != nullptr && DestroyWindow(m_hWnd); }
 
 HWND CDialogWindow::Item(int id) const {
     return m_hWnd != nullptr ? GetDlgItem(m_hWnd, id) : nullptr;
@@ -88,21 +85,15 @@ void CDialogWindow::OnDestroy() {}
 bool CDialogWindow::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     if (message != WM_COMMAND || HIWORD(wParam) > 1) return false;
     switch (LOWORD(wParam)) {
-    case IDOK:
-        OnOK();
-        break;
-    case IDCANCEL:
-        OnCancel();
-        break;
-    default:
-        return false;
+        case IDOK: OnOK(); break;
+        case IDCANCEL: OnCancel(); break;
+        default: return false;
     }
     result = 0;
     return true;
 }
 
-INT_PTR CALLBACK CDialogWindow::DialogProc(HWND hWnd, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
+INT_PTR CALLBACK CDialogWindow::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CDialogWindow* self = nullptr;
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CDialogWindow*>(lParam);

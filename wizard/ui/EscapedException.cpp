@@ -19,7 +19,7 @@ void LogEscapedException(const wchar_t* where, UINT message) noexcept {
     }
     widened[length] = L'\0';
     wchar_t line[512];
-    std::swprintf(line, sizeof line / sizeof line[0], L"%ls: message 0x%04X: %ls\n", where,
-                  message, widened);
+    std::swprintf(line, sizeof line / sizeof line[0], L"%ls: message 0x%04X: %ls\n", where, message,
+                  widened);
     OutputDebugStringW(line);
 }

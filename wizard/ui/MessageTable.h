@@ -23,10 +23,10 @@
 
 template <class T>
 struct MessageEntry {
-    UINT message;                             // WM_COMMAND for a command
-    UINT commandId;                           // the command's id; 0 otherwise
-    void (T::*command)();                     // set for a command
-    LRESULT (T::*handler)(WPARAM, LPARAM);    // set for any other message
+    UINT message;                           // WM_COMMAND for a command
+    UINT commandId;                         // the command's id; 0 otherwise
+    void (T::*command)();                   // set for a command
+    LRESULT (T::*handler)(WPARAM, LPARAM);  // set for any other message
 };
 
 // Returns the entry for the command id (a click of a button with that id, a
@@ -49,8 +49,8 @@ constexpr MessageEntry<T> MapMessage(UINT message, LRESULT (T::*handler)(WPARAM,
 // handler's result in result (0 for a command), or false, result untouched,
 // when no entry matches. The window's own thread.
 template <class T, std::size_t N>
-bool DispatchMessageTable(T& self, const MessageEntry<T> (&table)[N], UINT message,
-                          WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool DispatchMessageTable(T& self, const MessageEntry<T> (&table)[N], UINT message, WPARAM wParam,
+                          LPARAM lParam, LRESULT& result) {
     for (const MessageEntry<T>& entry : table) {
         if (entry.message != message) continue;
         if (message == WM_COMMAND) {

@@ -32,8 +32,8 @@ bool WaitForSearch(HWND window, DWORD ms, WPARAM& wParam, LPARAM& lParam) {
 }  // namespace
 
 int main() {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     FWUInit();
     ORVANE_ERROR result = FWUOpenDevice(window);
     if (result != ORVANE_ERROR_NONE) {

@@ -13,7 +13,8 @@ int main() {
     if (!FWUWaitNotification(target, 10000, &msg) || msg.wParam != SEARCH_FOUND) return 12;
     std::vector<unsigned char> image(1000, 0x5A);
     if (FWUStartFirmwareUpdate() != ORVANE_ERROR_NONE) return 13;
-    if (FWUSendFirmware(image.data(), static_cast<int>(image.size())) != ORVANE_ERROR_NONE) return 14;
+    if (FWUSendFirmware(image.data(), static_cast<int>(image.size())) != ORVANE_ERROR_NONE)
+        return 14;
     if (FWUCloseDevice() != ORVANE_ERROR_NONE) return 15;
     FWUDestroyNotifyTarget(target);
     std::puts("consumer: update complete");

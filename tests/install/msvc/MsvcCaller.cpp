@@ -37,8 +37,8 @@ WPARAM WaitForSearch(HWND window, DWORD ms) {
 }
 
 UINT Run() {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     if (window == nullptr || FWUInit() != ORVANE_ERROR_NONE) return 1;
     if (FWUOpenDevice(window) != ORVANE_ERROR_NONE) return 2;
     if (WaitForSearch(window, 60000) != SEARCH_FOUND) {

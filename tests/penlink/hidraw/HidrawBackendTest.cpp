@@ -137,7 +137,8 @@ TEST(HidrawProbe, ReadsIdsReleaseAndReportLengths) {
     // name, kept whole; none.
     tree.AddDevice(3, "HID_ID=0003:00001209:00000001\nHID_PHYS=usb-0000:00:14.0-1.2/input12\n",
                    kVendorDescriptor);
-    tree.AddDevice(4, "HID_ID=0003:00001209:00000001\nHID_PHYS=virtual/inputs\n", kVendorDescriptor);
+    tree.AddDevice(4, "HID_ID=0003:00001209:00000001\nHID_PHYS=virtual/inputs\n",
+                   kVendorDescriptor);
     tree.AddDevice(5, "HID_ID=0003:00001209:00000001\nHID_PHYS=\n", kVendorDescriptor);
 
     HidrawBackend backend = tree.Backend();
@@ -249,8 +250,7 @@ public:
     uint32_t TickCount() override { return OsServices().TickCount(); }
     void Sleep(unsigned ms) override { OsServices().Sleep(ms); }
     void DebugOutput(const std::u16string& text) override { log += text; }
-    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam,
-                          SysError& err) override {
+    bool PostSearchResult(void* target, uintptr_t wParam, intptr_t lParam, SysError& err) override {
         return OsServices().PostSearchResult(target, wParam, lParam, err);
     }
     bool ProcessExiting() override { return false; }
@@ -375,10 +375,10 @@ TEST(HidrawErrors, OnlyTheCodesOfAGoneDeviceStopTheTransfer) {
     // write with ENODEV, and has switched; a socket standing in for it can
     // only give EPIPE, so the codes are given here directly.
     const std::pair<int, IoStatus> cases[] = {
-        {ENODEV, IoStatus::DeviceStopped}, {EPIPE, IoStatus::DeviceStopped},
+        {ENODEV, IoStatus::DeviceStopped},    {EPIPE, IoStatus::DeviceStopped},
         {ESHUTDOWN, IoStatus::DeviceStopped}, {EIO, IoStatus::DeviceStopped},
-        {EACCES, IoStatus::Failed},         {EINVAL, IoStatus::Failed},
-        {ENOSPC, IoStatus::Failed},         {EBADF, IoStatus::Failed},
+        {EACCES, IoStatus::Failed},           {EINVAL, IoStatus::Failed},
+        {ENOSPC, IoStatus::Failed},           {EBADF, IoStatus::Failed},
         {ETIMEDOUT, IoStatus::Failed}};
     for (const auto& [code, status] : cases) {
         SysError err;

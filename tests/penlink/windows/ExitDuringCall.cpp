@@ -32,7 +32,8 @@ WPARAM AwaitSearchResult(HWND window, DWORD ms) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {
         MSG msg;
-        if (PeekMessageW(&msg, window, WM_DEVICE_SEARCH_RESULT, WM_DEVICE_SEARCH_RESULT, PM_REMOVE)) {
+        if (PeekMessageW(&msg, window, WM_DEVICE_SEARCH_RESULT, WM_DEVICE_SEARCH_RESULT,
+                         PM_REMOVE)) {
             return msg.wParam;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
@@ -46,8 +47,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc != 3) return 10;
     const bool send = std::wcscmp(argv[2], L"send") == 0;
     HANDLE leaving = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[1]);
-    HWND window = CreateWindowExW(0, L"STATIC", L"exit test", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExW(0, L"STATIC", L"exit test", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
     if (leaving == nullptr || window == nullptr) return 11;
     if (FWUInit() != ORVANE_ERROR_NONE) return 12;
     if (FWUOpenDevice(window) != ORVANE_ERROR_NONE) return 13;

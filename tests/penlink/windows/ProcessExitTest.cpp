@@ -18,8 +18,8 @@ void ExpectCleanExit(const wchar_t* mode, const wchar_t* scenario) {
     std::wstring program(self, n);
     program = program.substr(0, program.find_last_of(L'\\')) +
               L"\\emulated\\penlink_exit_during_call.exe";
-    const std::wstring eventName = L"penlink-exit-test-" + std::wstring(mode) + L"-" +
-                                  std::to_wstring(GetCurrentProcessId());
+    const std::wstring eventName =
+        L"penlink-exit-test-" + std::wstring(mode) + L"-" + std::to_wstring(GetCurrentProcessId());
     HANDLE leaving = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
     ASSERT_NE(leaving, nullptr);
 

@@ -127,8 +127,7 @@ TEST_F(WinHidBackendTest, ReadOnARealDeviceTimesOutAndIsCancelled) {
         connection->CancelRead();
     });
     start = Clock::now();
-    EXPECT_EQ(connection->Read(buffer.data(), buffer.size(), got, 20000, err),
-              IoStatus::Cancelled);
+    EXPECT_EQ(connection->Read(buffer.data(), buffer.size(), got, 20000, err), IoStatus::Cancelled);
     canceller.join();
     EXPECT_LT(MsSince(start), 5000);
 }

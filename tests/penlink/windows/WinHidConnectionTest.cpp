@@ -44,11 +44,11 @@ public:
         const std::wstring name = L"\\\\.\\pipe\\penlink-test-" +
                                   std::to_wstring(GetCurrentProcessId()) + L"-" +
                                   std::to_wstring(serial++);
-        HANDLE server = CreateNamedPipeW(
-            name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
-        m_peer = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
+        HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
+                                         4096, 4096, 0, nullptr);
+        m_peer = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             0, nullptr);
         DWORD mode = PIPE_READMODE_MESSAGE;
         SetNamedPipeHandleState(m_peer, &mode, nullptr, nullptr);
         SysError err;
@@ -57,8 +57,8 @@ public:
     bool HasDevice() { return true; }
     void DeviceSends(const Bytes& report) {
         DWORD written = 0;
-        EXPECT_TRUE(WriteFile(m_peer, report.data(), static_cast<DWORD>(report.size()), &written,
-                              nullptr))
+        EXPECT_TRUE(
+            WriteFile(m_peer, report.data(), static_cast<DWORD>(report.size()), &written, nullptr))
             << GetLastError();
     }
     Bytes DeviceReceived() {

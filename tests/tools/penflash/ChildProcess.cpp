@@ -34,7 +34,8 @@ long ReadPipe(Pipe p, char* buffer, unsigned size) {
 
 void WritePipe(Pipe p, const std::string& data) {
     DWORD written = 0;
-    if (!data.empty()) WriteFile(p, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+    if (!data.empty())
+        WriteFile(p, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
 }
 
 // One argument quoted for CommandLineToArgvW and the C runtime's parser.
@@ -249,7 +250,8 @@ int ChildProcess::Wait(std::chrono::milliseconds limit) {
     if (!s.started) return -1;
     if (s.ended) return s.exitCode;
 #ifdef _WIN32
-    if (WaitForSingleObject(s.process, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return -1;
+    if (WaitForSingleObject(s.process, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0)
+        return -1;
     DWORD code = 0;
     GetExitCodeProcess(s.process, &code);
     s.exitCode = static_cast<int>(code);

@@ -20,8 +20,9 @@ Options Parse(std::vector<std::string> args) {
 }  // namespace
 
 TEST(CommandLineTest, EachCommandWithItsOptions) {
-    const Options update = Parse({"update", "--image", "fw.bin", "-y", "--json", "--emulate",
-                                  "bad-image-ack", "--transcript", "t.log", "--search-timeout", "5"});
+    const Options update =
+        Parse({"update", "--image", "fw.bin", "-y", "--json", "--emulate", "bad-image-ack",
+               "--transcript", "t.log", "--search-timeout", "5"});
     EXPECT_EQ(update.action, Action::Update);
     EXPECT_EQ(update.imagePath, "fw.bin");
     EXPECT_TRUE(update.yes);
@@ -43,8 +44,8 @@ TEST(CommandLineTest, EachCommandWithItsOptions) {
     EXPECT_TRUE(list.json);
     EXPECT_EQ(Parse({"info", "--emulate", "normal"}).action, Action::Info);
 
-    const Options chosen = Parse({"info", "--pen", "usb-0000:00:14.0-2", "--emulate", "normal",
-                                  "--emulate-pens", "3"});
+    const Options chosen = Parse(
+        {"info", "--pen", "usb-0000:00:14.0-2", "--emulate", "normal", "--emulate-pens", "3"});
     EXPECT_EQ(chosen.pen, "usb-0000:00:14.0-2");
     EXPECT_EQ(chosen.emulatePens, 3u);
     EXPECT_FALSE(chosen.emulateChosenOnly);

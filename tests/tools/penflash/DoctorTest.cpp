@@ -66,10 +66,10 @@ TEST(NodeAccess, JudgedAsTheKernelJudgesItAccessListsAndMasksIncluded) {
 
     // The seat's access list as the kernel stores it: user::rw-, user:1000:rw-,
     // group::---, mask::rw-, other::---.
-    const std::uint8_t stored[] = {2, 0, 0, 0,  1, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF,
-                                   2, 0, 6, 0, 0xE8, 3, 0, 0,  4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
-                                   0x10, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF,
-                                   0x20, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    const std::uint8_t stored[] = {
+        2, 0,    0,    0,    1,    0,    6,    0, 0xFF, 0xFF, 0xFF, 0xFF, 2,    0,    6,
+        0, 0xE8, 3,    0,    0,    4,    0,    0, 0,    0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0,
+        6, 0,    0xFF, 0xFF, 0xFF, 0xFF, 0x20, 0, 0,    0,    0xFF, 0xFF, 0xFF, 0xFF};
     NodeFacts seat = Node(0, "root", 0660);
     ASSERT_TRUE(ParsePosixAcl(stored, sizeof stored, seat.acl));
     ASSERT_EQ(seat.acl.size(), 5u);

@@ -52,11 +52,13 @@ TEST(PenChoiceTest, OnlyAnUnheldPenThatIsAloneOrNamedIsChosen) {
     const PenChoice several = ChoosePen({normal, update, unknown}, "", true);
     EXPECT_EQ(several.exit, ExitCode::SeveralPens);
     EXPECT_EQ(several.location, "");
-    for (const char* text : {"3 pens", "usb-1  normal mode", "usb-2  firmware-update mode",
-                             "location unknown (/dev/hidraw3)", "--pen LOCATION", "--all",
-                             "only pen plugged in"}) {
+    for (const char* text :
+         {"3 pens", "usb-1  normal mode", "usb-2  firmware-update mode",
+          "location unknown (/dev/hidraw3)", "--pen LOCATION", "--all", "only pen plugged in"}) {
         EXPECT_NE((several.message + several.details).find(text), std::string::npos)
-            << text << " missing in\n" << several.message << "\n" << several.details;
+            << text << " missing in\n"
+            << several.message << "\n"
+            << several.details;
     }
     EXPECT_EQ(ChoosePen({normal, update}, "", false).details.find("--all"), std::string::npos);
 
@@ -70,8 +72,8 @@ TEST(PenChoiceTest, OnlyAnUnheldPenThatIsAloneOrNamedIsChosen) {
     // Held by another updater, also when it is in firmware-update mode under
     // that updater: not taken, whether named or alone.
     const Pen heldUpdate{"usb-2", "update", "/dev/hidraw2", true};
-    for (const PenChoice& held : {ChoosePen({normal, heldUpdate}, "usb-2", true),
-                                  ChoosePen({heldUpdate}, "", true)}) {
+    for (const PenChoice& held :
+         {ChoosePen({normal, heldUpdate}, "usb-2", true), ChoosePen({heldUpdate}, "", true)}) {
         EXPECT_EQ(held.exit, ExitCode::PenHeld);
         EXPECT_EQ(held.location, "");
         EXPECT_NE(held.message.find("another updater is updating this pen"), std::string::npos);

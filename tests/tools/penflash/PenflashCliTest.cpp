@@ -58,7 +58,8 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 
 void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string HashOf(const std::vector<std::uint8_t>& bytes) {
@@ -108,11 +109,12 @@ struct Transcript {
             if (line.rfind("OUT ", 0) != 0) continue;
             std::vector<std::uint8_t> report;
             for (size_t i = 4; i + 1 < line.size(); i += 3) {
-                report.push_back(static_cast<std::uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
+                report.push_back(
+                    static_cast<std::uint8_t>(std::stoul(line.substr(i, 2), nullptr, 16)));
             }
             if (report.size() < 7 || report[1] != 0x02) continue;
-            const size_t value = report[3] | report[4] << 8 | report[5] << 16 |
-                                 static_cast<size_t>(report[6]) << 24;
+            const size_t value =
+                report[3] | report[4] << 8 | report[5] << 16 | static_cast<size_t>(report[6]) << 24;
             if (report[2] == 0x03) {
                 begun = true;
                 length = value;
@@ -283,7 +285,8 @@ TEST_F(PenflashCliTest, DamagedImageIsRefusedBeforeAnyReport) {
     EXPECT_EQ(log.Lines("OUT "), 0u) << "a report was written before the image was checked";
     EXPECT_FALSE(log.Has("opened"));
 
-    EXPECT_EQ(Emulated("update", "normal", {"--yes", "--image", PathOf("missing.bin")}).exitCode, 7);
+    EXPECT_EQ(Emulated("update", "normal", {"--yes", "--image", PathOf("missing.bin")}).exitCode,
+              7);
 }
 
 // The stand-in image that a default build carries goes to the emulated pen
@@ -299,7 +302,8 @@ TEST_F(PenflashCliTest, CarriedStandinImageIsRefusedForTheRealPen) {
     EXPECT_NE(real.err.find("-DFLASHWIZARD_FIRMWARE_IMAGE="), std::string::npos) << real.err;
 
     // A missing file fails as a file, not as the stand-in.
-    const RunResult chosen = RunProgram(Program(), {"update", "--yes", "--image", PathOf("missing.bin")});
+    const RunResult chosen =
+        RunProgram(Program(), {"update", "--yes", "--image", PathOf("missing.bin")});
     EXPECT_EQ(chosen.exitCode, 7);
     const std::string said = chosen.out + chosen.err;
     EXPECT_EQ(said.find("stand-in"), std::string::npos) << said;
@@ -352,13 +356,14 @@ TEST_F(PenflashCliTest, ChosenImageReachesThePenExactly) {
         // emulated library.
         const std::string log = PathOf((std::string(file) + ".log").c_str());
         const ScopedEnvironment env("PENLINK_EMULATOR_LOG", log);
-        const RunResult run = RunProgram(
-            Program(), {"update", "--emulate", "update-mode", "--yes", "--json", "--image", PathOf(file)});
+        const RunResult run = RunProgram(Program(), {"update", "--emulate", "update-mode", "--yes",
+                                                     "--json", "--image", PathOf(file)});
         ASSERT_EQ(run.exitCode, 0) << file << "\n" << run.err;
         const Json json = JsonOf(run);
         EXPECT_EQ(json["image"]["compressed"], std::string(file) == "image.szdd") << file;
         EXPECT_EQ(json["image"]["sha256"], HashOf(image)) << file;
-        EXPECT_FALSE(json["versions"].contains("new")) << "the version of a chosen image is unknown";
+        EXPECT_FALSE(json["versions"].contains("new"))
+            << "the version of a chosen image is unknown";
         EXPECT_EQ(Transcript::Read(log).Image(), image) << file;
     }
 }
@@ -391,7 +396,10 @@ TEST_F(PenflashCliTest, CheckAfterTheUpdateTellsWhetherTheFirmwareTook) {
         {"stays-in-update-mode", {"--verify-timeout", "20"}, 12, "stayed-in-update-mode", nullptr},
         // A chosen image: any version but the old one, or the one named.
         {"normal", {"--image", PathOf("raw.bin")}, 0, "verified", PENFLASH_IMAGE_VERSION_NAME},
-        {"normal", {"--image", PathOf("raw.bin"), "--expect-version", "9.99"}, 11, "not-applied",
+        {"normal",
+         {"--image", PathOf("raw.bin"), "--expect-version", "9.99"},
+         11,
+         "not-applied",
          PENFLASH_IMAGE_VERSION_NAME},
     };
     for (const Case& c : cases) {
@@ -421,8 +429,8 @@ TEST_F(PenflashCliTest, CheckAfterTheUpdateTellsWhetherTheFirmwareTook) {
     }
     const RunResult noImage = RunProgram(Program(), {"update", "--expect-version", "2.47"});
     EXPECT_EQ(noImage.exitCode, 2) << "--expect-version without --image";
-    const RunResult badVersion = RunProgram(
-        Program(), {"update", "--image", PathOf("raw.bin"), "--expect-version", "2.5"});
+    const RunResult badVersion =
+        RunProgram(Program(), {"update", "--image", PathOf("raw.bin"), "--expect-version", "2.5"});
     EXPECT_EQ(badVersion.exitCode, 2) << "a version is X.YY";
 }
 
@@ -448,8 +456,8 @@ TEST_F(PenflashCliTest, RecordedRunReplaysStrictly) {
     std::vector<std::uint8_t> other = StandInImage();
     other.resize(other.size() - 1);
     WriteBytes(dir / "other.bin", other);
-    const RunResult strayed = Emulated("update", "replay:" + record,
-                                       {"--yes", "--image", PathOf("other.bin")});
+    const RunResult strayed =
+        Emulated("update", "replay:" + record, {"--yes", "--image", PathOf("other.bin")});
     EXPECT_NE(strayed.exitCode, 0);
     EXPECT_NE(strayed.err.find("output report 6 differs from the recording"), std::string::npos)
         << strayed.err;
@@ -494,9 +502,10 @@ TEST_F(PenflashCliTest, FailuresAfterTheSwitchHaveTheirOwnCodesAndClose) {
         const char* call;
         const char* name;
     };
-    for (const Case& c : {Case{"bad-start-ack", "FWUStartFirmwareUpdate", "ORVANE_ERROR_BAD_ACK"},
-                          Case{"bad-image-ack", "FWUSendFirmware", "ORVANE_ERROR_BAD_ACK"},
-                          Case{"unplug-during-transfer", "FWUSendFirmware", "ORVANE_ERROR_WRITE_FAILED"}}) {
+    for (const Case& c :
+         {Case{"bad-start-ack", "FWUStartFirmwareUpdate", "ORVANE_ERROR_BAD_ACK"},
+          Case{"bad-image-ack", "FWUSendFirmware", "ORVANE_ERROR_BAD_ACK"},
+          Case{"unplug-during-transfer", "FWUSendFirmware", "ORVANE_ERROR_WRITE_FAILED"}}) {
         const RunResult run = Emulated("update", c.scenario, {"--yes", "--json"});
         EXPECT_EQ(run.exitCode, 6) << c.scenario << "\n" << run.err;
         const Json json = JsonOf(run);
@@ -606,10 +615,11 @@ TEST_F(PenflashCliTest, SeveralPensAreListedAndNoneIsTakenUnasked) {
         EXPECT_EQ(Log().Lines("OUT "), 0u) << what << ": a pen was written to";
         for (const char* text : {"emu-port-1", "emu-port-2", "--pen LOCATION"}) {
             EXPECT_NE(run.out.find(text), std::string::npos)
-                << what << ": " << text << " missing in\n" << run.out;
+                << what << ": " << text << " missing in\n"
+                << run.out;
         }
-        EXPECT_EQ(run.out.find("--all") != std::string::npos, c.offersAll)
-            << what << "\n" << run.out;
+        EXPECT_EQ(run.out.find("--all") != std::string::npos, c.offersAll) << what << "\n"
+                                                                           << run.out;
     }
 
     const RunResult nowhere = Emulated(
@@ -709,7 +719,8 @@ TEST_F(PenflashCliTest, FilesThatAreNotWhatTheySeemAreRefused) {
 #ifndef _WIN32
     // A FIFO with no writer: refused at once, not waited on.
     ASSERT_EQ(mkfifo(PathOf("fifo").c_str(), 0600), 0);
-    ChildProcess fifo(Program(), {"update", "--emulate", "normal", "--yes", "--image", PathOf("fifo")});
+    ChildProcess fifo(Program(),
+                      {"update", "--emulate", "normal", "--yes", "--image", PathOf("fifo")});
     EXPECT_EQ(fifo.Wait(20s), 7) << fifo.Out();
     EXPECT_NE(fifo.Out().find("not a regular file"), std::string::npos) << fifo.Out();
 
@@ -730,7 +741,8 @@ TEST_F(PenflashCliTest, FilesThatAreNotWhatTheySeemAreRefused) {
 // the closing command, and penflash must say so rather than "not found".
 TEST_F(PenflashCliTest, PenFoundJustAfterTheSearchLimitIsToldAsSuch) {
     for (int run = 0; run < 12; ++run) {
-        const RunResult r = Emulated("update", "normal", {"--yes", "--json", "--search-timeout", "1"});
+        const RunResult r =
+            Emulated("update", "normal", {"--yes", "--json", "--search-timeout", "1"});
         if (r.exitCode != 5 || !Log().Has("closing command")) continue;
         EXPECT_NE(JsonOf(r)["error"]["message"].get<std::string>().find("only after the limit"),
                   std::string::npos)
@@ -746,7 +758,8 @@ TEST_F(PenflashCliTest, DoctorTellsWhatStandsInTheWayAndUsageErrorsAreJsonToo) {
     EXPECT_EQ(ready.exitCode, 0) << ready.err;
     const Json checks = JsonOf(ready)["checks"];
     ASSERT_TRUE(checks.is_array());
-    EXPECT_NE(ready.err.find("pen at emu-port-1 is in normal mode"), std::string::npos) << ready.err;
+    EXPECT_NE(ready.err.find("pen at emu-port-1 is in normal mode"), std::string::npos)
+        << ready.err;
 
     // A pen left in firmware-update mode can still be updated, and the user
     // learns how to get it out.
@@ -785,7 +798,8 @@ TEST_F(PenflashCliTest, HostileInputsEndAndCtrlCAfterTheLastBlockIsReported) {
     // Ctrl-C while the pen writes its flash: the update ends, and says so.
     ChildProcess child(Program(), {"update", "--emulate", "slow-image-ack", "--yes", "--json",
                                    "--transcript", PathOf("ack.log")});
-    for (int i = 0; i < 200 && child.Err().find("waiting for the pen to confirm") == std::string::npos; ++i) {
+    for (int i = 0;
+         i < 200 && child.Err().find("waiting for the pen to confirm") == std::string::npos; ++i) {
         std::this_thread::sleep_for(50ms);
     }
     ASSERT_NE(child.Err().find("waiting for the pen to confirm"), std::string::npos) << child.Err();

@@ -19,8 +19,8 @@ TEST(ReportTest, FailedUpdateCarriesItsErrorAndPhasesInMilliseconds) {
     report.AddPhase("search", 1.0046);
     report.AddPhase("transfer", 0.9514);
     report.SetExit(ExitCode::TransferFailed);
-    report.SetError({"the pen did not acknowledge as expected", "FWUSendFirmware", 6,
-                     "ORVANE_ERROR_BAD_ACK"});
+    report.SetError(
+        {"the pen did not acknowledge as expected", "FWUSendFirmware", 6, "ORVANE_ERROR_BAD_ACK"});
 
     const Json json = Json::parse(report.ToJson());
     EXPECT_EQ(json["command"], "update");

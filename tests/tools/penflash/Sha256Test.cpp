@@ -26,8 +26,9 @@ TEST(Sha256Test, KnownDigests) {
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(Sha256::HexOf(reinterpret_cast<const std::uint8_t*>(abc.data()), abc.size()),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(Sha256::HexOf(reinterpret_cast<const std::uint8_t*>(twoBlocks.data()), twoBlocks.size()),
-              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(
+        Sha256::HexOf(reinterpret_cast<const std::uint8_t*>(twoBlocks.data()), twoBlocks.size()),
+        "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
 
     // A million 'a' in pieces that straddle the 64-byte blocks.
     const std::vector<std::uint8_t> piece(997, 'a');
@@ -38,7 +39,8 @@ TEST(Sha256Test, KnownDigests) {
         million.Update(piece.data(), n);
         left -= n;
     }
-    EXPECT_EQ(million.FinishHex(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(million.FinishHex(),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(Sha256Test, PiecewiseEqualsWholeAroundThePaddingBoundaries) {

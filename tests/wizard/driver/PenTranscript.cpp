@@ -13,7 +13,8 @@ Bytes OutReport(const std::string& line) {
     Bytes bytes;
     if (line.rfind("OUT ", 0) != 0) return bytes;
     std::istringstream hex(line.substr(4));
-    for (unsigned value; hex >> std::hex >> value;) bytes.push_back(static_cast<std::uint8_t>(value));
+    for (unsigned value; hex >> std::hex >> value;)
+        bytes.push_back(static_cast<std::uint8_t>(value));
     return bytes;
 }
 
@@ -48,13 +49,15 @@ bool ReassembleImage(const Lines& lines, Bytes& image, std::string& why) {
         const std::uint32_t offset = LittleEndian32(report, 3);
         if (offset != next || offset >= length) {
             return why = "block at offset " + std::to_string(offset) + ", expected " +
-                         std::to_string(next), false;
+                         std::to_string(next),
+                   false;
         }
         const std::size_t capacity = report.size() - 7;
         const std::size_t remaining = length - offset;
         const std::size_t carried = remaining >= capacity ? capacity & ~std::size_t{3} : remaining;
         for (std::size_t i = 7 + carried; i < report.size(); ++i) {
-            if (report[i] != 0xFF) return why = "fill byte not 0xFF at " + std::to_string(offset), false;
+            if (report[i] != 0xFF)
+                return why = "fill byte not 0xFF at " + std::to_string(offset), false;
         }
         std::copy(report.begin() + 7, report.begin() + 7 + static_cast<std::ptrdiff_t>(carried),
                   image.begin() + offset);

@@ -17,10 +17,12 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t length, std::uint32_t 
 }
 
 void PutBigEndian32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
+void PutChunk(std::vector<std::uint8_t>& out, const char* type,
+              const std::vector<std::uint8_t>& data) {
     PutBigEndian32(out, static_cast<std::uint32_t>(data.size()));
     std::vector<std::uint8_t> typed(type, type + 4);
     typed.insert(typed.end(), data.begin(), data.end());
@@ -75,7 +77,8 @@ Picture CaptureWindow(HWND window) {
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap != nullptr) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT)) {
+        if (BitBlt(memory, 0, 0, width, height, screen, area.left, area.top,
+                   SRCCOPY | CAPTUREBLT)) {
             GdiFlush();
             picture.width = width;
             picture.height = height;

@@ -27,7 +27,8 @@ std::string Describe(HWND frame, int id) {
 
 std::string DescribeButtons(HWND frame) {
     const int next = Button(frame, kNext).exists ? kNext : kFinish;
-    return Describe(frame, kBack) + " | " + Describe(frame, next) + " | " + Describe(frame, kCancel);
+    return Describe(frame, kBack) + " | " + Describe(frame, next) + " | " +
+           Describe(frame, kCancel);
 }
 
 void ExpectButtons(HWND frame, const std::string& expected) {
@@ -97,8 +98,8 @@ void SaveBoxScreenshot(const MessageBoxState& box, const wchar_t* name) {
     SaveScreenshot(box.window, name);
 }
 
-void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs,
-                              DWORD exitMs, const wchar_t* screenshot) {
+void ExpectFatalMessageAndEnd(WizardRun& run, const wchar_t* text, DWORD timeoutMs, DWORD exitMs,
+                              const wchar_t* screenshot) {
     const MessageBoxState box = run.WaitForMessageBox(timeoutMs);
     ASSERT_NE(box.window, nullptr) << "no message box";
     EXPECT_EQ(box.caption, kCaption);

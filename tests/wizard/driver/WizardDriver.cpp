@@ -41,7 +41,8 @@ const std::vector<std::wstring> kFinishTexts = {
     L"wizard.",
 };
 const wchar_t* const kString4 = L"Are you sure you want to cancel Firmware Update Wizard?";
-const wchar_t* const kString5 = L"\nUnable to find device.\n\nFirmware Update Wizard will now quit.";
+const wchar_t* const kString5 =
+    L"\nUnable to find device.\n\nFirmware Update Wizard will now quit.";
 const wchar_t* const kString6 = L"\nDownload Error.\n\nThe firmware application will now quit.";
 const wchar_t* const kString8 = L"Fail to change device mode to Firmware Update Mode";
 const wchar_t* const kString11 = L"Timeout after switch to DFU Mode.";
@@ -56,7 +57,9 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
-std::wstring Directory(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
+std::wstring Directory(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L"\\/"));
+}
 
 std::wstring OwnDirectory() {
     wchar_t path[MAX_PATH] = {};
@@ -73,7 +76,8 @@ std::wstring EnvironmentWith(const std::map<std::wstring, std::wstring>& overrid
         const std::wstring line = entry;
         const std::wstring name = line.substr(0, line.find(L'=', 1));
         bool overridden = false;
-        for (const auto& item : overrides) overridden |= _wcsicmp(item.first.c_str(), name.c_str()) == 0;
+        for (const auto& item : overrides)
+            overridden |= _wcsicmp(item.first.c_str(), name.c_str()) == 0;
         if (!overridden) block += line + L'\0';
     }
     FreeEnvironmentStringsW(strings);
@@ -220,12 +224,13 @@ HWND WizardRun::WaitForFrame(POINT origin, bool onTop, DWORD timeoutMs) {
         if (GetWindowRect(frame, &area)) {
             const LONG width = area.right - area.left;
             const LONG height = area.bottom - area.top;
-            origin.x = std::max(0L, std::min<LONG>(origin.x, GetSystemMetrics(SM_CXSCREEN) - width));
-            origin.y = std::max(0L, std::min<LONG>(origin.y, GetSystemMetrics(SM_CYSCREEN) - height));
+            origin.x =
+                std::max(0L, std::min<LONG>(origin.x, GetSystemMetrics(SM_CXSCREEN) - width));
+            origin.y =
+                std::max(0L, std::min<LONG>(origin.y, GetSystemMetrics(SM_CYSCREEN) - height));
         }
         SetWindowPos(frame, onTop ? HWND_TOPMOST : nullptr, origin.x, origin.y, 0, 0,
-                     SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS |
-                         (onTop ? 0 : SWP_NOZORDER));
+                     SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS | (onTop ? 0 : SWP_NOZORDER));
         // The move is done by the wizard's thread, when it gets to it.
         WaitUntil(
             [&] {
@@ -313,7 +318,8 @@ std::vector<std::string> WizardRun::Transcript() const {
     if (file == nullptr) return lines;
     std::string text;
     char chunk[4096];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, got);
     std::fclose(file);
     std::istringstream stream(text);
     for (std::string line; std::getline(stream, line);) {

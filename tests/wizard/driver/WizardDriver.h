@@ -22,18 +22,18 @@
 namespace wizard_test {
 
 // The fixed texts of the shipped build.
-extern const wchar_t* const kCaption;          // frame and prompts
+extern const wchar_t* const kCaption;  // frame and prompts
 extern const std::vector<std::wstring> kWelcomeTexts;
 extern const std::vector<std::wstring> kOpenDeviceTexts;
 extern const std::vector<std::wstring> kExplanationTexts;  // with the pen's 2.05
 extern const std::vector<std::wstring> kUpgradeTexts;
 extern const std::vector<std::wstring> kFinishTexts;
-extern const wchar_t* const kSearchingText;    // the device page's template text
-extern const wchar_t* const kString4;          // cancel question
-extern const wchar_t* const kString5;          // device not found
-extern const wchar_t* const kString6;          // download error
-extern const wchar_t* const kString8;          // mode change failed
-extern const wchar_t* const kString11;         // timeout after the switch
+extern const wchar_t* const kSearchingText;  // the device page's template text
+extern const wchar_t* const kString4;        // cancel question
+extern const wchar_t* const kString5;        // device not found
+extern const wchar_t* const kString6;        // download error
+extern const wchar_t* const kString8;        // mode change failed
+extern const wchar_t* const kString11;       // timeout after the switch
 
 // Frame controls.
 constexpr int kBack = 12323;

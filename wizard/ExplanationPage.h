@@ -1,4 +1,4 @@
-// CExplanationPage: the third page (template 109), shown once the device has
+// CExplanationPage: the third page (template IDD_EXPLANATION), shown once the device has
 // been found in its update mode. It shows the device's firmware version
 // beside the carried one, warns that the notes will be erased, and turns
 // Next into "&Update", which starts the update.

@@ -1,4 +1,4 @@
-// CFinishPage: the last page (template 111), shown after a successful
+// CFinishPage: the last page (template IDD_FINISH), shown after a successful
 // update. The frame turns Next into Finish on it; Finish ends the wizard.
 #ifndef FLASHWIZARD_FINISHPAGE_H
 #define FLASHWIZARD_FINISHPAGE_H

@@ -60,7 +60,7 @@ LRESULT COpenDevice::OnDeviceSearchResult(WPARAM wParam, LPARAM lParam) {
             // lParam is the library's device object: not ours to touch.
             m_pWizard->EnableButton(IDC_WIZ_NEXT, TRUE);
             m_pWizard->EnableButton(IDC_WIZ_BACK, FALSE);
-            m_pWizard->OnNext();
+            m_pWizard->Next();
             return 1;
         case SEARCH_NOT_FOUND:
             if (!m_bCancelled) {

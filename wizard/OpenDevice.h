@@ -1,4 +1,4 @@
-// COpenDevice: the second page (template 149). Each time it is shown it
+// COpenDevice: the second page (template IDD_OPEN_DEVICE). Each time it is shown it
 // starts the device library's search for the pen with its own window as the
 // target, and waits for WM_DEVICE_SEARCH_RESULT: a found pen advances the
 // wizard by itself; a pen not found is reported in the status text (1035),

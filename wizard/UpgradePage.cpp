@@ -90,7 +90,7 @@ LRESULT CUpgradePage::OnUpdateStepDone(WPARAM wParam, LPARAM lParam) {
         default:
             // The update is in; a failed close changes nothing.
             EndSequence();
-            m_pWizard->OnNext();
+            m_pWizard->Next();
             return 0;
     }
 }

@@ -1,4 +1,4 @@
-// CUpgradePage: the fourth page (template 110). The moment it is shown it
+// CUpgradePage: the fourth page (template IDD_UPGRADE). The moment it is shown it
 // updates the pen without further input: it disables the frame's buttons,
 // prepares the firmware image, puts the pen into its receiving state, sends
 // the image, closes the exchange and advances to the finish page. A failure

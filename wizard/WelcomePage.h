@@ -1,4 +1,4 @@
-// CWelcomePage: the first page (template 108). It greets the user and,
+// CWelcomePage: the first page (template IDD_WELCOME). It greets the user and,
 // the first time the user leaves it with Next, initialises the device
 // library.
 #ifndef FLASHWIZARD_WELCOMEPAGE_H

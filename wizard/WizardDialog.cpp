@@ -14,11 +14,12 @@ CWizardDialog::~CWizardDialog() { m_pages.Clear(); }
 
 void CWizardDialog::AddPage(CWizardPage* page) {
     m_pages.Append(page);
-    page->m_pWizard = this;
+    page->m_pWizard = &m_frame;
     page->m_pSession = &m_session;
 }
 
 void CWizardDialog::InitFrame() {
+    m_frame.Attach(Handle());
     SetWindowLongPtrW(Handle(), GWL_EXSTYLE,
                       GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
     ShowFirstPage();
@@ -38,9 +39,9 @@ BOOL CWizardDialog::ShowFirstPage() {
     CWizardPage* first = m_pages.First();
     if (first == nullptr) return FALSE;
     if (!DeactivatePage()) return FALSE;
-    EnableButton(IDC_WIZ_BACK, FALSE);
+    m_frame.EnableButton(IDC_WIZ_BACK, FALSE);
     if (m_pages.Count() > 1) {
-        EnableButton(IDC_WIZ_NEXT, TRUE);
+        m_frame.EnableButton(IDC_WIZ_NEXT, TRUE);
     } else {
         SetFinishButton(TRUE);
     }
@@ -51,7 +52,7 @@ BOOL CWizardDialog::ActivatePage(CWizardPage* page) {
     if (!page->m_bCreated) {
         if (!page->CreateModeless(Handle(), page->m_nTemplateId)) return FALSE;
         page->m_bCreated = TRUE;
-        page->m_pWizard = this;
+        page->m_pWizard = &m_frame;
         if (!page->OnCreatePage()) return FALSE;
     }
     if (!DeactivatePage()) return FALSE;
@@ -109,7 +110,7 @@ CWizardPage* CWizardDialog::Move(WizardDirection direction) {
 void CWizardDialog::OnNext() {
     CWizardPage* target = Move(WizardDirection::Next);
     if (target != nullptr && target == m_pages.Last()) {
-        SetButtons(false, false, false);
+        m_frame.SetButtons(false, false, false);
         SetFinishButton(TRUE);
     }
 }
@@ -117,8 +118,8 @@ void CWizardDialog::OnNext() {
 void CWizardDialog::OnBack() {
     CWizardPage* target = Move(WizardDirection::Back);
     if (target == nullptr) return;
-    if (target == m_pages.First()) EnableButton(IDC_WIZ_BACK, FALSE);
-    EnableButton(IDC_WIZ_NEXT, TRUE);
+    if (target == m_pages.First()) m_frame.EnableButton(IDC_WIZ_BACK, FALSE);
+    m_frame.EnableButton(IDC_WIZ_NEXT, TRUE);
 }
 
 void CWizardDialog::OnFinish() {
@@ -135,7 +136,7 @@ void CWizardDialog::OnFinish() {
 void CWizardDialog::OnCancel() {
     // Dropped, not queued: a cancel asked after the calls would meet a
     // finished update.
-    if (m_bCallsRunning) return;
+    if (m_frame.CallsRunning()) return;
     for (CWizardPage* page : m_pages) {
         if (page->m_bCreated && !page->OnQueryCancel()) return;
     }
@@ -151,6 +152,7 @@ void CWizardDialog::OnDestroy() {
             page->m_bCreated = FALSE;
         }
     }
+    m_frame.Attach(nullptr);  // the window is going
 }
 
 bool CWizardDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -162,21 +164,3 @@ bool CWizardDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     return DispatchMessageTable(*this, kMessages, message, wParam, lParam, result) ||
            CDialogWindow::OnMessage(message, wParam, lParam, result);
 }
-
-void CWizardDialog::EnableButton(int id, BOOL enable) const {
-    if (const HWND button = Button(id)) EnableWindow(button, enable);
-}
-
-void CWizardDialog::SetButtons(bool next, bool back, bool cancel) const {
-    EnableButton(IDC_WIZ_NEXT, next ? TRUE : FALSE);
-    EnableButton(IDC_WIZ_BACK, back ? TRUE : FALSE);
-    EnableButton(IDCANCEL, cancel ? TRUE : FALSE);
-}
-
-CText CWizardDialog::ButtonText(int id) const { return WindowText(Button(id)); }
-
-void CWizardDialog::SetButtonText(int id, const CText& text) const {
-    if (const HWND button = Button(id)) SetWindowTextW(button, text.c_str());
-}
-
-void CWizardDialog::EnableFrame(BOOL enable) const { EnableWindow(Handle(), enable); }

@@ -1,13 +1,14 @@
-// CWizardDialog: the wizard frame. A modal dialog (template 104) with a page
-// area and the buttons Back (12323), Next (12324, 12325 once it has become
-// Finish) and Cancel (2); it shows one page at a time, moves between pages
+// CWizardDialog: the wizard frame. A modal dialog (template
+// IDD_WIZARD_FRAME) with a page area and the buttons Back (IDC_WIZ_BACK),
+// Next (IDC_WIZ_NEXT, IDC_WIZ_FINISH once it has become Finish) and Cancel
+// (IDCANCEL); it shows one page at a time, moves between pages
 // on Back and Next as the pages answer, turns Next into Finish on the last
 // page, asks the pages before cancelling and ends the modal run.
 //
 // The frame holds the pages in wizard order without owning them: they must
 // outlive the frame's window. It owns the run's CWizardSession and hands it
-// to every page it is given, with itself as the page's CWizardFrame: the
-// pages know neither this class nor the application. Everything here runs
+// to every page it is given, with its CWizardFrame, the page's view of the
+// frame's window: the pages know neither this class nor the application. Everything here runs
 // on the user-interface thread, inside the frame's modal run.
 #ifndef FLASHWIZARD_WIZARDDIALOG_H
 #define FLASHWIZARD_WIZARDDIALOG_H
@@ -22,9 +23,9 @@
 #include "ui/PageList.h"
 #include "ui/Text.h"
 
-class CWizardDialog : public CDialogWindow, public CWizardFrame {
+class CWizardDialog : public CDialogWindow {
 public:
-    // A frame on template 104 with no page and no placeholder control, that
+    // A frame on template IDD_WIZARD_FRAME with no page and no placeholder control, that
     // owns session for the run. Any thread; every other function here runs
     // on the user-interface thread.
     explicit CWizardDialog(CWizardSession session);
@@ -32,7 +33,7 @@ public:
     ~CWizardDialog() override;
 
     // Appends page at the end of the wizard, under the template id that the
-    // page was made with, and gives it this frame and the session. Returns
+    // page was made with, and gives it the frame's view and the session. Returns
     // nothing. Before the modal run.
     void AddPage(CWizardPage* page);
 
@@ -49,33 +50,25 @@ public:
     // Hides the shown page if its OnKillActive agrees. Returns TRUE when no
     // page is shown afterwards (also when none was), FALSE when it refused.
     BOOL DeactivatePage();
-    // Turns the Next button into the Finish button (caption string 111, id
-    // 12325), enabled or not, with the focus. Returns nothing; does nothing
-    // once Next has been turned (there is no 12324 any more).
+    // Turns the Next button into the Finish button (caption string
+    // IDS_FINISH, id IDC_WIZ_FINISH), enabled or not, with the focus.
+    // Returns nothing; does nothing once Next has been turned (there is no
+    // IDC_WIZ_NEXT any more).
     void SetFinishButton(BOOL enable);
 
-    // Back (12323): the page the shown page's OnWizardBack names. Next
-    // (12324): the page its OnWizardNext names; also called by pages that
-    // advance the wizard themselves. Finish (12325): ends the modal run with
-    // 12325 if the pages agree. None returns anything; each does nothing
+    // Back (IDC_WIZ_BACK): the page the shown page's OnWizardBack names.
+    // Next (IDC_WIZ_NEXT): the page its OnWizardNext names; also sent by
+    // pages that advance the wizard themselves (CWizardFrame::Next). Finish
+    // (IDC_WIZ_FINISH): ends the modal run with IDC_WIZ_FINISH if the pages
+    // agree. None returns anything; each does nothing
     // when no page is shown.
     void OnBack();
-    void OnNext() override;
+    void OnNext();
     void OnFinish();
 
     // Returns the frame's button id, or null when the frame has none with
     // that id.
     HWND Button(int id) const { return Item(id); }
-    // The page's view of the frame (CWizardFrame).
-    void EnableButton(int id, BOOL enable) const override;
-    void SetButtons(bool next, bool back, bool cancel) const override;
-    CText ButtonText(int id) const override;
-    void SetButtonText(int id, const CText& text) const override;
-    void EnableFrame(BOOL enable) const override;
-    // While running is true the frame drops the cancel command (the Cancel
-    // button, Esc, Alt+F4): the modal run must not end, nor the pages go,
-    // under a page's library calls.
-    void SetCallsRunning(bool running) override { m_bCallsRunning = running; }
     // Returns the shown page: the first page of the list that is active;
     // null when none is.
     CWizardPage* ActivePage() const;
@@ -89,13 +82,15 @@ protected:
     // Asks every created page in list order; at the first refusal nothing
     // happens. Otherwise closes the device library's exchange and ends the
     // modal run with IDCANCEL. Does nothing at all while a page's library
-    // calls run (SetCallsRunning). Returns nothing.
+    // calls run (CWizardFrame::SetCallsRunning): the modal run must not end,
+    // nor the pages go, under them (the Cancel button, Esc, Alt+F4). Returns
+    // nothing.
     void OnCancel() override;
     // The frame's window goes: every created page that agrees
     // (OnKillActive) gets OnDestroyPage and loses its window. Returns
     // nothing.
     void OnDestroy() override;
-    // Commands 12323, 12324 and 12325. Returns true when it handled the
+    // Commands IDC_WIZ_BACK, IDC_WIZ_NEXT and IDC_WIZ_FINISH. Returns true when it handled the
     // message (result 0), else what the base class returns.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -107,7 +102,7 @@ protected:
     CWizardSession m_session;        // the run's session, lent to the pages
     CPageList<CWizardPage> m_pages;  // wizard order; not owned
     UINT m_nPlaceholderId = 0;       // control whose corner places the pages
-    bool m_bCallsRunning = false;    // a page's library calls run: no cancel
+    CWizardFrame m_frame;            // the pages' view of this window
 };
 
 #endif  // FLASHWIZARD_WIZARDDIALOG_H

@@ -1,8 +1,9 @@
 // CWizardFrame: what a page may do to the frame that holds it: its buttons
-// Back (12323), Next (12324, 12325 once it has become Finish) and Cancel
-// (2), the frame window as a whole, and advancing the wizard. The frame
-// (CWizardDialog) is the one implementation; a page holds it as m_pWizard
-// and never sees the frame's own class, so the frame's code reaches the
+// Back (IDC_WIZ_BACK), Next (IDC_WIZ_NEXT, IDC_WIZ_FINISH once it has become
+// Finish) and Cancel (IDCANCEL), the frame window as a whole, and advancing
+// the wizard. The frame (CWizardDialog) owns one and lends it to every page
+// as m_pWizard; it acts on the frame's window only, so the pages know
+// neither the frame's class nor its code, and the frame's code reaches the
 // pages and not the other way round.
 //
 // Every function runs on the user-interface thread.
@@ -15,29 +16,40 @@
 
 class CWizardFrame {
 public:
+    // Acts on frame, the frame's window (null until the frame has one:
+    // every function then does nothing and ButtonText is empty).
+    void Attach(HWND frame) { m_hFrame = frame; }
+
     // Enables or disables button id, if the frame has it. Returns nothing.
-    virtual void EnableButton(int id, BOOL enable) const = 0;
-    // Enables or disables Next (12324), Back (12323) and Cancel (2), in that
-    // order, as the three flags say; a button the frame does not have (Next
-    // once it has become Finish) is left alone. Returns nothing.
-    virtual void SetButtons(bool next, bool back, bool cancel) const = 0;
+    void EnableButton(int id, BOOL enable) const;
+    // Enables or disables Next, Back and Cancel, in that order, as the three
+    // flags say; a button the frame does not have (Next once it has become
+    // Finish) is left alone. Returns nothing.
+    void SetButtons(bool next, bool back, bool cancel) const;
     // Returns the caption of button id; empty when the frame has no such
     // button.
-    virtual CText ButtonText(int id) const = 0;
+    CText ButtonText(int id) const;
     // Sets the caption of button id, if the frame has it. Returns nothing.
-    virtual void SetButtonText(int id, const CText& text) const = 0;
+    void SetButtonText(int id, const CText& text) const;
     // Enables or disables the frame window with everything in it. Returns
     // nothing.
-    virtual void EnableFrame(BOOL enable) const = 0;
+    void EnableFrame(BOOL enable) const;
     // While running is true, a page's library calls run on a worker thread
     // and the frame drops the cancel command. Returns nothing.
-    virtual void SetCallsRunning(bool running) = 0;
-    // Next, as if the user had pressed it: the shown page's OnWizardNext
-    // names the page that follows. Returns nothing.
-    virtual void OnNext() = 0;
+    void SetCallsRunning(bool running) { m_bCallsRunning = running; }
+    // Returns what SetCallsRunning said last; false at first.
+    bool CallsRunning() const { return m_bCallsRunning; }
+    // Next, as if the user had pressed it: the frame gets the Next command
+    // at once and the shown page's OnWizardNext names the page that
+    // follows. Returns when the frame has handled it.
+    void Next() const;
 
-protected:
-    ~CWizardFrame() = default;
+private:
+    // Returns the frame's button id, or null when it has none.
+    HWND Button(int id) const;
+
+    HWND m_hFrame = nullptr;
+    bool m_bCallsRunning = false;  // a page's library calls run: no cancel
 };
 
 #endif  // FLASHWIZARD_WIZARDFRAME_H

@@ -104,12 +104,12 @@ protected:
     BOOL ConfirmCancel(BOOL* pCancelled = nullptr) const;
 };
 
-// The current caption of the frame's Next button (12324) of page's frame;
+// The current caption of the frame's Next button (IDC_WIZ_NEXT) of page's frame;
 // empty when there is no such button. User-interface thread.
 CText GetNextButtonText(const CWizardPage& page);
 
-// Sets the caption of the frame's Next button (12324), if it has one, to
-// string 2, "&Update". Returns nothing. User-interface thread.
+// Sets the caption of the frame's Next button (IDC_WIZ_NEXT), if it has one, to
+// string IDS_UPDATE, "&Update". Returns nothing. User-interface thread.
 void SetUpdateButtonText(const CWizardPage& page);
 
 #endif  // FLASHWIZARD_WIZARDPAGE_H

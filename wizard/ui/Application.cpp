@@ -34,6 +34,8 @@ int CApplication::Start(HINSTANCE instance) {
     return ExitInstance();
 }
 
+BOOL CApplication::InitInstance() { return FALSE; }
+
 int CApplication::ExitInstance() { return m_nExitCode; }
 
 CText LoadResourceString(UINT id) {

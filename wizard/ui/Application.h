@@ -39,8 +39,9 @@ public:
 
 protected:
     // Start-up hook. Returns TRUE to enter the message loop, FALSE to end the
-    // program at once. Main thread.
-    virtual BOOL InitInstance() = 0;
+    // program at once; the default has nothing to run and returns FALSE.
+    // Main thread.
+    virtual BOOL InitInstance();
 
     // Exit hook. Returns the process exit code; the default returns 0 when
     // InitInstance returned FALSE and WM_QUIT's code otherwise. Main thread.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the sources' form, before anything is built: every C and C++ file
-# follows .clang-format, and no folder's files reach each other in a circle
-# (scripts/include-cycles.py). Prints what differs and exits 1 on any
+# follows .clang-format, and the files of the library, the wizard and the
+# image format do not reach each other in a circle of includes and calls
+# (scripts/source-circles.py). Prints what differs and exits 1 on any
 # finding. `scripts/check-source.sh --fix` reformats the files instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,8 +17,8 @@ if ! out=$(clang-format --dry-run --Werror "${files[@]}" 2>&1); then
   echo "check-source: FAILED: files differ from .clang-format (scripts/check-source.sh --fix)"
   status=1
 fi
-for folder in penlink wizard tools image; do
-  python3 scripts/include-cycles.py "$folder" || status=1
+for folder in penlink wizard image; do
+  python3 scripts/source-circles.py "$folder" || status=1
 done
 [ $status -eq 0 ] && echo "check-source: the sources follow .clang-format and have no circle"
 exit $status

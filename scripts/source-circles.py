@@ -3,12 +3,15 @@
 
 A file's module is its path without the extension, so Foo.h and Foo.cpp are
 one module. Module A points to module B when a file of A includes a header of
-B (#include "...", found beside the file or from the folder's root) or
-declares a class ahead that B defines: both are how code of A reaches B's
-functions. Every group of modules that reach each other (a strongly connected
-component with more than one module) is printed with its arrows.
+B (#include "...", found beside the file or from the folder's root),
+declares a class ahead that B defines, or calls a function that B alone
+defines (by name, as a reader would find it: a name that several modules
+define, as a virtual function overridden in another module is, gives no
+arrow, since the call may end in either). Every group of modules that reach
+each other (a strongly connected component with more than one module) is
+printed with its arrows.
 
-    scripts/include-cycles.py [FOLDER]    (default: wizard)
+    scripts/source-circles.py [FOLDER]    (default: wizard)
 
 Exits with 0 when there is no circle, 1 when there is one.
 """
@@ -19,6 +22,17 @@ import sys
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 AHEAD = re.compile(r'^\s*(?:class|struct)\s+(\w+)\s*;', re.M)
 DEFINES = re.compile(r'^\s*(?:class|struct)\s+(\w+)\b[^;]*$', re.M)
+# A function defined in a source file: a line that starts at the margin
+# with a name and "(", whose statement opens a body ("{", or ":" of a
+# constructor's initialisers) before it ends (";"); or one defined in a
+# class in a header, on one line.
+TOP_LEVEL = re.compile(r'^[A-Za-z_~][^;()=#]*?\b(~?\w+)\s*\(', re.M)
+INLINE = re.compile(r'^\s+[^;()=#]*?\b(\w+)\s*\([^;]*\)\s*(?:const\s*)?(?:override\s*)?\{', re.M)
+CALL = re.compile(r'(?<![\w.>:~])(?:\w+::)?(\w+)\s*\(')
+NOT_CALLS = {"if", "for", "while", "switch", "return", "sizeof", "catch", "defined",
+             "static_cast", "reinterpret_cast", "const_cast", "dynamic_cast", "alignof",
+             "decltype", "noexcept", "static_assert", "main"}
+COMMENT = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"', re.S)
 
 
 def modules(root):
@@ -39,6 +53,18 @@ def arrows(root, files):
         if path.endswith(".h"):
             for name in DEFINES.findall(text):
                 definer.setdefault(name, module_of[path])
+    code = {path: COMMENT.sub(" ", text) for path, text in texts.items()}
+    functions = {}
+    for path, text in code.items():
+        names = INLINE.findall(text) if path.endswith(".h") else []
+        for match in TOP_LEVEL.finditer(text) if path.endswith(".cpp") else ():
+            rest = text[match.end():]
+            body, end = rest.find("{"), rest.find(";")
+            if body >= 0 and (end < 0 or body < end):
+                names.append(match.group(1))
+        for name in names:
+            if name not in NOT_CALLS:
+                functions.setdefault(name, set()).add(module_of[path])
     edges = {}
     for path, text in texts.items():
         source = module_of[path]
@@ -52,6 +78,11 @@ def arrows(root, files):
         for name in AHEAD.findall(text):
             if name in definer:
                 targets.append((definer[name], "declares " + name + " ahead"))
+        calls = CALL.findall(code[path]) if path.endswith(".cpp") else []
+        for name in sorted(set(calls)):
+            owners = functions.get(name, set())
+            if len(owners) == 1 and name not in NOT_CALLS:
+                targets.append((next(iter(owners)), "calls " + name))
         for target, why in targets:
             if target != source:
                 edges.setdefault(source, {}).setdefault(target, path + " " + why)

@@ -103,11 +103,15 @@ echo "-- nothing of the packages is left"
 INSIDE
 
 # Inside, the root's own environment only: nothing of this machine's (a
-# compiler launcher, a library path) may reach the programs there.
+# compiler launcher, a library path) may reach the programs there. The root
+# is unpacked and the files put in by plain tar and cp on the root's folder
+# (the test runs as root): mmdebstrap's tar-in, which pipes the tarball
+# through a socket, was once killed by SIGPIPE halfway ("special hook failed
+# with exit code 13").
 echo "== install, use, purge"
 mmdebstrap --quiet --variant=custom --skip=update,cleanup/apt \
-  --setup-hook="tar-in '$tarball' /" \
-  --customize-hook="copy-in '$work/debs' '$work/consumer' '$work/inside.sh' /tmp" \
+  --setup-hook="tar -C \"\$1\" -xf '$tarball'" \
+  --customize-hook="cp -a '$work/debs' '$work/consumer' '$work/inside.sh' \"\$1/tmp/\"" \
   --customize-hook='chroot "$1" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 sh /tmp/inside.sh' \
   "$suite" /dev/null
 echo "debian test passed"
